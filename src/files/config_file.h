@@ -1,0 +1,27 @@
+// Configuration files: exactly the 256 bytes of the image, nothing around them.
+#pragma once
+
+#include <string>
+
+#include "image/image.h"
+
+namespace q5::files {
+
+enum class SaveResult { ok, open_error, write_error };
+
+// Writes the image to `path`. The bytes go to a temporary file in the same
+// folder, which is flushed, closed and then renamed over the target, so a
+// failed save never destroys the file it was replacing. open_error: the
+// file (or its temporary) could not be created; write_error: writing,
+// flushing, closing or the rename failed. On failure no temporary is left.
+SaveResult save_image(const std::string& path, const image::Image& image);
+
+enum class LoadResult { ok, open_error, read_error };
+
+// Reads the first 256 bytes of `path` into `image`; later bytes are ignored.
+// open_error: it cannot be opened or is not a regular file (a folder, FIFO or
+// device is refused without blocking); read_error: fewer than 256 bytes.
+// `image` is changed only when the result is ok.
+LoadResult load_image(const std::string& path, image::Image& image);
+
+}  // namespace q5::files
