@@ -1,0 +1,61 @@
+// File > Save and File > Open: the form as a 256-byte configuration file.
+#include <QFile>
+
+#include "app/Q5_c.h"
+#include "app/prompts.h"
+#include "files/config_file.h"
+
+namespace {
+
+std::string local_path(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+}  // namespace
+
+void TMain_Page::Save1Click() {
+  const QString path = prompts_.save_file_name();
+  if (path.isEmpty()) return;
+  append_log("Save data to " + path);
+  encode_image();  // a field that is not a number ends the save here
+  switch (q5::files::save_image(local_path(path), image_)) {
+    case q5::files::SaveResult::open_error:
+      append_log("File open error");
+      return;
+    case q5::files::SaveResult::write_error:
+      append_log("File write error");
+      return;
+    case q5::files::SaveResult::ok:
+      append_log("File saved.OK !");
+      return;
+  }
+}
+
+void TMain_Page::Open1Click() {
+  const QString path = prompts_.open_file_name();
+  if (path.isEmpty()) return;
+  append_log("Load data from " + path);
+  q5::image::Image loaded = image_;
+  switch (q5::files::load_image(local_path(path), loaded)) {
+    case q5::files::LoadResult::open_error:
+      append_log("File open error");
+      return;
+    case q5::files::LoadResult::read_error:
+      // A short file is not judged: the form keeps what it shows.
+      append_log("File read error");
+      return;
+    case q5::files::LoadResult::ok:
+      break;
+  }
+  image_ = loaded;
+  if (q5::image::verify(image_) != q5::image::ChecksumFault::none) {
+    prompts_.message("checksum is error!");
+    return;
+  }
+  if (q5::image::model_bit(image_)) {
+    prompts_.message("Model Error, please check...");
+    return;
+  }
+  decode_image();
+  guarded([this] { Alert_typeChange(); });
+  guarded([this] { Dup_msg_rejection_chekboxClick(); });
+  append_log("File loaded.OK !");
+}

@@ -12,6 +12,7 @@ class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QFont;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -32,6 +33,11 @@ struct MainPageForm {
   // message log) in the resource state: nothing of the start-up sequence
   // (hidden RE controls and Test tab, disabled PLL_select, caption) is done.
   void setup(QMainWindow* window);
+
+  // The form's font (a sans serif 11 pixels high) and the message log's
+  // fixed-pitch font, for other windows that should look alike.
+  static QFont form_font();
+  static QFont log_font();
 
   // Menu.
   QMenuBar* MainMenu1 = nullptr;
@@ -163,7 +169,7 @@ struct MainPageForm {
   QCheckBox* ORCTChk = nullptr;
   QGroupBox* CtRadio = nullptr;           // the radio group's frame
   QButtonGroup* CtRadioGroup = nullptr;   // ids 0 to 3 = item positions
-  std::array<QRadioButton*, 4> CtRadioButton{};
+  std::array<QRadioButton*, 4> CtRadioButton{};  // "CtRadioButton1" to "4"
 
   // Selected button of CtRadio (0 to 3), and selecting one.
   int ct_radio_index() const;

@@ -10,7 +10,10 @@ namespace q5::image {
 // already snapped to its raster (the window's frequency check does that).
 // Digit texts shorter than their field (serial 8, address 7, password 4) are
 // taken as if padded with leading zeros; a list without a selection encodes
-// as its first item, except pll_chip (the window hands over the chip code).
+// as its first item, except pll_chip (the window hands over the chip code;
+// a code other than 0, 1, 2 sets neither chip bit, as for the KS8809).
+// step_code is stored as its low two bits. A frequency text that is a number
+// but not yet in "DDD.DDDDD" shape is stored in that shape.
 // Throws ConversionError when the frequency text is not a number.
 Image encode(const Settings& settings);
 

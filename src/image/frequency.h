@@ -54,7 +54,8 @@ StepList step_list(bool firmware_r1, bool high_band);
 // Step code of a list position. No selection (-1) counts as the first item.
 int step_code_of(int item_index, int step_offset);
 
-// Channel raster in Hz for the list side and step code (0 to 3).
+// Channel raster in Hz for the list side and step code (0 to 3; only the
+// low two bits are used).
 int raster_hz(bool high_band, int step_code);
 
 // Counter count in Hz: f x 1,000,000 - 21,400,000, fraction dropped toward zero.
@@ -70,11 +71,15 @@ struct SnapResult {
 // (chip code 1 is the SM5170, 0 and 2 share the KS8809 limit), then snaps to
 // the nearest raster point, halves upward (toward zero below 21.4 MHz).
 // A snap that would reach 1000 MHz takes the highest raster point below it;
-// one below 0 MHz shows as 000.00000.
+// one below 0 MHz shows as 000.00000. Other chip codes (no selection) have
+// no upper limit to check. Throws std::invalid_argument for a raster <= 0.
 SnapResult check_and_snap(Frequency f, int raster_hz, int chip_code);
 
-// "DDD.DDDDD" for a frequency in Hz from 0 to 999,999,990.
+// "DDD.DDDDD" for a frequency in Hz from 0 to 999,999,990 (values outside
+// are shown as the nearer end; the last 10 Hz are dropped).
 std::string format_frequency_hz(std::int64_t hz);
+// The same for a parsed frequency: fractions of a hertz are dropped.
+std::string frequency_text(Frequency f);
 
 struct PllWords {
   int band_code = 0;          // 0 below 175 MHz, 1 below 290, 2 below 500, 3 above
@@ -82,6 +87,9 @@ struct PllWords {
   std::uint32_t count = 0;    // low 24 bits are stored
   std::uint16_t ref_word = 0; // 0x0001, 0x4001, 0x0002 or 0x8002
 };
+// N = (f - 21.4 MHz) / (reference step x band multiplier), exact, halves
+// upward (toward zero when negative). Only the step code's low two bits
+// count, as the image holds two.
 PllWords pll_words(Frequency f, int step_code);
 
 // Writes band code and step-code bits into synth_flags (bits 0, 1, 2, 6 only),

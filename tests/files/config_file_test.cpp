@@ -1,0 +1,241 @@
+#include "files/config_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using q5::files::load_image;
+using q5::files::LoadResult;
+using q5::files::save_image;
+using q5::files::SaveResult;
+using q5::image::Image;
+
+Image sample_image(std::uint8_t seed) {
+  Image image{};
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(seed + i * 7);
+  return image;
+}
+
+std::vector<std::uint8_t> bytes_of(const Image& image) { return {image.begin(), image.end()}; }
+
+class ConfigFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "q5files.XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    // Folders a test made read-only must be writable again to be removed.
+    std::error_code ec;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto it = fs::recursive_directory_iterator(dir_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+      if (it->is_directory(ec) && !it->is_symlink(ec)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+      }
+    }
+    fs::remove_all(dir_, ec);
+  }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  static void write_file(const std::string& file, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good());
+  }
+
+  static std::vector<std::uint8_t> read_file(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  // The names in the test folder, to prove that no temporary was left behind.
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static fs::perms mode_of(const std::string& file) {
+    return fs::status(file).permissions() & fs::perms::mask;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ConfigFile, RoundTrip) {
+  const Image saved = sample_image(3);
+  ASSERT_EQ(save_image(path("a.eep"), saved), SaveResult::ok);
+  EXPECT_EQ(read_file(path("a.eep")), bytes_of(saved));
+  EXPECT_EQ(entries(), std::vector<std::string>{"a.eep"});
+
+  Image loaded = sample_image(99);
+  ASSERT_EQ(load_image(path("a.eep"), loaded), LoadResult::ok);
+  EXPECT_EQ(loaded, saved);
+}
+
+TEST_F(ConfigFile, SaveReplacesLongerFileWithExactly256Bytes) {
+  write_file(path("a.obj"), std::vector<std::uint8_t>(1000, 0xAA));
+  const Image saved = sample_image(5);
+  ASSERT_EQ(save_image(path("a.obj"), saved), SaveResult::ok);
+  EXPECT_EQ(read_file(path("a.obj")), bytes_of(saved));
+}
+
+TEST_F(ConfigFile, LoadIgnoresBytesAfterTheImage) {
+  std::vector<std::uint8_t> bytes = bytes_of(sample_image(1));
+  bytes.resize(300, 0xEE);
+  write_file(path("long.txt"), bytes);
+  Image loaded{};
+  ASSERT_EQ(load_image(path("long.txt"), loaded), LoadResult::ok);
+  EXPECT_EQ(loaded, sample_image(1));
+}
+
+TEST_F(ConfigFile, ShortFileLeavesImageUnchanged) {
+  for (std::size_t size : {0u, 1u, 255u}) {
+    SCOPED_TRACE(size);
+    write_file(path("short.eep"), std::vector<std::uint8_t>(size, 0x11));
+    Image image = sample_image(42);
+    EXPECT_EQ(load_image(path("short.eep"), image), LoadResult::read_error);
+    EXPECT_EQ(image, sample_image(42));
+  }
+}
+
+TEST_F(ConfigFile, LoadRefusesWhatIsNotARegularFile) {
+  ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+  fs::create_directory(path("folder"));
+  // A FIFO without a writer would block a plain open or read.
+  for (const std::string& name : {path("missing.eep"), path("folder"), path("fifo"), std::string("/dev/null"),
+                                  std::string("")}) {
+    SCOPED_TRACE(name);
+    Image image = sample_image(8);
+    EXPECT_EQ(load_image(name, image), LoadResult::open_error);
+    EXPECT_EQ(image, sample_image(8));
+  }
+}
+
+TEST_F(ConfigFile, SaveRefusesWhatIsNotARegularFile) {
+  ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+  fs::create_directory(path("folder"));
+  fs::create_directory_symlink("folder", path("folder-link"));
+  for (const char* name : {"fifo", "folder", "folder-link", "folder/"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(save_image(path(name), sample_image(2)), SaveResult::open_error);
+  }
+  EXPECT_TRUE(fs::is_fifo(path("fifo")));
+  EXPECT_TRUE(fs::is_empty(path("folder")));
+  EXPECT_EQ(entries(), (std::vector<std::string>{"fifo", "folder", "folder-link"}));
+}
+
+TEST_F(ConfigFile, SaveIntoMissingFolder) {
+  EXPECT_EQ(save_image(path("nowhere/a.eep"), sample_image(2)), SaveResult::open_error);
+  EXPECT_FALSE(fs::exists(path("nowhere")));
+}
+
+TEST_F(ConfigFile, SaveIntoReadOnlyFolder) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+  fs::create_directory(path("ro"));
+  write_file(path("ro/a.eep"), {1, 2, 3});
+  fs::permissions(path("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_EQ(save_image(path("ro/new.eep"), sample_image(2)), SaveResult::open_error);
+  EXPECT_EQ(save_image(path("ro/a.eep"), sample_image(2)), SaveResult::open_error);
+  EXPECT_EQ(read_file(path("ro/a.eep")), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST_F(ConfigFile, SaveRespectsWriteProtectedFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+  write_file(path("a.eep"), {1, 2, 3});
+  fs::permissions(path("a.eep"), fs::perms::owner_read);
+  EXPECT_EQ(save_image(path("a.eep"), sample_image(2)), SaveResult::open_error);
+  EXPECT_EQ(read_file(path("a.eep")), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+TEST_F(ConfigFile, NewFileTakesTheUmask) {
+  const mode_t old_mask = ::umask(027);
+  const SaveResult result = save_image(path("new.eep"), sample_image(2));
+  ::umask(old_mask);
+  ASSERT_EQ(result, SaveResult::ok);
+  EXPECT_EQ(mode_of(path("new.eep")), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(ConfigFile, ReplacedFileKeepsItsMode) {
+  write_file(path("a.eep"), {1, 2, 3});
+  const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
+  fs::permissions(path("a.eep"), mode);
+  ASSERT_EQ(save_image(path("a.eep"), sample_image(2)), SaveResult::ok);
+  EXPECT_EQ(mode_of(path("a.eep")), mode);
+  EXPECT_EQ(read_file(path("a.eep")), bytes_of(sample_image(2)));
+}
+
+TEST_F(ConfigFile, FailedWriteKeepsOldFileAndLeavesNoTemporary) {
+  const Image old_image = sample_image(1);
+  ASSERT_EQ(save_image(path("a.eep"), old_image), SaveResult::ok);
+
+  // A file size limit below 256 bytes makes write() fail part way, as a
+  // full disk would. Nothing may print while the limit is in force.
+  rlimit saved_limit{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved_limit), 0);
+  rlimit small = saved_limit;
+  small.rlim_cur = 100;
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const SaveResult over_old = save_image(path("a.eep"), sample_image(2));
+  const SaveResult fresh = save_image(path("b.eep"), sample_image(2));
+  ::setrlimit(RLIMIT_FSIZE, &saved_limit);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_EQ(over_old, SaveResult::write_error);
+  EXPECT_EQ(fresh, SaveResult::write_error);
+  EXPECT_EQ(read_file(path("a.eep")), bytes_of(old_image));
+  EXPECT_EQ(entries(), std::vector<std::string>{"a.eep"});
+}
+
+TEST_F(ConfigFile, SaveThroughSymlinkReplacesTheFileItNames) {
+  write_file(path("real.eep"), {1, 2, 3});
+  fs::create_symlink("real.eep", path("link.eep"));
+  ASSERT_EQ(save_image(path("link.eep"), sample_image(4)), SaveResult::ok);
+  EXPECT_TRUE(fs::is_symlink(path("link.eep")));
+  EXPECT_EQ(read_file(path("real.eep")), bytes_of(sample_image(4)));
+
+  // A link to a file that does not exist yet creates that file.
+  fs::create_symlink("sub/later.eep", path("dangling.eep"));
+  fs::create_directory(path("sub"));
+  ASSERT_EQ(save_image(path("dangling.eep"), sample_image(6)), SaveResult::ok);
+  EXPECT_TRUE(fs::is_symlink(path("dangling.eep")));
+  EXPECT_EQ(read_file(path("sub/later.eep")), bytes_of(sample_image(6)));
+
+  Image loaded{};
+  ASSERT_EQ(load_image(path("link.eep"), loaded), LoadResult::ok);
+  EXPECT_EQ(loaded, sample_image(4));
+}
+
+TEST_F(ConfigFile, SymlinkLoopIsAnOpenError) {
+  fs::create_symlink("loop2", path("loop1"));
+  fs::create_symlink("loop1", path("loop2"));
+  EXPECT_EQ(save_image(path("loop1"), sample_image(2)), SaveResult::open_error);
+  Image image{};
+  EXPECT_EQ(load_image(path("loop1"), image), LoadResult::open_error);
+}
+
+TEST_F(ConfigFile, LongFileNameStillSaves) {
+  const std::string name(250, 'n');
+  ASSERT_EQ(save_image(path(name), sample_image(2)), SaveResult::ok);
+  EXPECT_EQ(entries(), std::vector<std::string>{name});
+}
+
+}  // namespace

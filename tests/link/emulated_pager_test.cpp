@@ -1,0 +1,150 @@
+// The emulated chip driven line by line, for what the link's own run does
+// not reach: its timing checks, sequential read across the end, and the
+// behaviour the write's final pause is there for.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "link/emulated_pager.h"
+
+namespace q5::link {
+namespace {
+
+// Drives the port's lines by hand, waiting `step_us` wherever the chip wants
+// a pause.
+class Wire {
+ public:
+  explicit Wire(std::int64_t step_us = 100) : step_ns_(step_us * 1000) {}
+
+  void data(std::uint8_t v) { port.port_out(kLpt1Base + kDataRegister, v); }
+  void sk(bool high) { port.port_out(kLpt1Base + kControlRegister, high ? 0 : 1); }
+  void wait_us(std::int64_t us) { clock.advance_ns(us * 1000); }
+  void step() { clock.advance_ns(step_ns_); }
+  bool do_line() { return (port.port_in(kLpt1Base + kStatusRegister) & 0x40) != 0; }
+
+  void pulse() { sk(true); step(); sk(false); step(); }
+  void bit(bool b) { data(b ? 0x03 : 0x01); step(); pulse(); }
+  // Start bit and a 10-bit field; chip select stays high.
+  void command(std::uint16_t field) {
+    bit(true);
+    for (int i = 9; i >= 0; --i) bit(((field >> i) & 1) != 0);
+  }
+  void word(std::uint16_t w) { for (int i = 15; i >= 0; --i) bit(((w >> i) & 1) != 0); }
+  void deselect() { data(0x00); step(); }
+  std::uint16_t read_word() {
+    std::uint16_t w = 0;
+    for (int i = 0; i < 16; ++i) { pulse(); w = static_cast<std::uint16_t>(w << 1 | (do_line() ? 1 : 0)); }
+    return w;
+  }
+
+  VirtualClock clock;
+  EmulatedPagerPort port{clock, kLpt1Base};
+
+ private:
+  std::int64_t step_ns_;
+};
+
+TEST(EmulatedChip, SequentialReadWrapsAndIgnoresTheTopAddressBit) {
+  Wire w;
+  w.port.chip().set_word(127, 0x1234);
+  w.port.chip().set_word(0, 0xBEEF);
+  w.command(0x2FF);  // READ word 0xFF, which is word 127
+  EXPECT_FALSE(w.do_line()) << "dummy zero";
+  EXPECT_EQ(w.read_word(), 0x1234);
+  EXPECT_EQ(w.read_word(), 0xBEEF);
+  w.deselect();
+  EXPECT_TRUE(w.do_line()) << "released DO is pulled high";
+  EXPECT_EQ(w.port.chip().violation_count(), 0u);
+}
+
+TEST(EmulatedChip, WritesOnlyWhenEnabledAndOnlyWhenDeselected) {
+  Wire w;
+  w.command(0x105);  // WRITE word 5 at power-up: disabled
+  w.word(0x0000);
+  w.deselect();
+  w.wait_us(5000);
+  EXPECT_EQ(w.port.chip().word(5), 0xFFFF);
+
+  w.command(0x0C0);
+  w.deselect();
+  w.command(0x105);
+  w.word(0x0A0B);
+  w.pulse();  // clocks after the 16th data bit change nothing
+  w.pulse();
+  EXPECT_EQ(w.port.chip().word(5), 0xFFFF) << "programs only when CS falls";
+  w.deselect();
+  EXPECT_EQ(w.port.chip().word(5), 0x0A0B);
+  EXPECT_TRUE(w.port.chip().programming(w.clock.now_ns()));
+  w.wait_us(3000);
+  EXPECT_FALSE(w.port.chip().programming(w.clock.now_ns()));
+  EXPECT_EQ(w.port.chip().violation_count(), 0u);
+}
+
+// What the pause before EWDS in the link's write is for: sent straight after
+// the last data bit, chip select still high, EWDS is only more clocks of the
+// WRITE, and the chip stays write-enabled.
+TEST(EmulatedChip, EwdsWithoutDeselectingNeverArrives) {
+  Wire w;
+  w.command(0x0C0);
+  w.deselect();
+  w.command(0x17F);
+  w.word(0x4242);
+  w.command(0x00F);
+  w.deselect();
+  EXPECT_TRUE(w.port.chip().write_enabled());
+  EXPECT_EQ(w.port.chip().commands(), (std::vector<std::uint16_t>{0x0C0, 0x17F}));
+  EXPECT_EQ(w.port.chip().word(127), 0x4242);
+}
+
+TEST(EmulatedChip, TimingCheckerNamesEachBrokenRule) {
+  struct Case {
+    const char* rule;
+    void (*drive)(Wire&);
+    const char* text;
+  };
+  const Case cases[] = {
+      {"DI set up", [](Wire& w) { w.data(0x03); w.wait_us(40); w.sk(true); }, "set up"},
+      {"SK high", [](Wire& w) { w.data(0x03); w.step(); w.sk(true); w.wait_us(40); w.sk(false); }, "high"},
+      {"SK low", [](Wire& w) { w.data(0x03); w.step(); w.sk(true); w.step(); w.sk(false); w.wait_us(40);
+                               w.sk(true); }, "low"},
+      {"DI hold", [](Wire& w) { w.data(0x03); w.step(); w.sk(true); w.wait_us(40); w.data(0x01); }, "hold"},
+      {"WRITE while programming",
+       [](Wire& w) {
+         w.command(0x0C0);
+         w.deselect();
+         w.command(0x100);
+         w.word(0x1111);
+         w.deselect();
+         w.wait_us(1000);  // 2 ms short of the programming cycle
+         w.command(0x101);
+       },
+       "programming"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    Wire w;
+    c.drive(w);
+    ASSERT_GE(w.port.chip().violation_count(), 1u);
+    const std::string& what = w.port.chip().violations().front().what;
+    EXPECT_NE(what.find(c.text), std::string::npos) << what;
+  }
+}
+
+TEST(EmulatedChip, CommandGivenWhileProgrammingIsIgnored) {
+  Wire w;
+  w.command(0x0C0);
+  w.deselect();
+  w.command(0x100);
+  w.word(0x1111);
+  w.deselect();
+  w.command(0x101);  // 100 us after the cycle began
+  w.word(0x2222);
+  w.deselect();
+  w.wait_us(5000);
+  EXPECT_EQ(w.port.chip().word(0), 0x1111);
+  EXPECT_EQ(w.port.chip().word(1), 0xFFFF);
+}
+
+}  // namespace
+}  // namespace q5::link
