@@ -366,7 +366,7 @@ void build_re_grid(MainPageForm& f) {
 // Page 1's right column: captions at 319, controls at 415, one line every 26.
 void build_page1_right(MainPageForm& f) {
   QWidget* p = f.TabSheet1;
-  constexpr int kCaption = 319, kControl = 415, kCaptionWidth = 94, kWidth = 100;
+  constexpr int kCaption = 319, kControl = 415, kCaptionWidth = 94, kWidth = 96;
   auto top = [](int line) { return 94 + 26 * line; };
   const QStringList addresses = {"DISABLE",   "ADDRESS 1", "ADDRESS 2",
                                  "ADDRESS 3", "ADDRESS 4", "ALL"};
@@ -438,7 +438,7 @@ void build_page2(MainPageForm& f) {
       "Maximun 12 character. M, T, W, X will be counted as double character.",
   };
   for (int i = 0; i < 4; ++i) {
-    const int top = 32 + 40 * i;
+    const int top = 26 + 40 * i;
     make_label(f.GroupBox_T_only, QString(QChar('A' + i)), 16, top, 20);
     f.T_only_msg[i] = make_edit(f.GroupBox_T_only, qPrintable(QString("T_only_msg%1").arg(i + 1)),
                                 t_defaults[i], 12, 40, top, 111);
@@ -477,7 +477,7 @@ void build_page3(MainPageForm& f) {
   make_label(m, "Dup Msg time", 160, 14, 72);
   f.Dup_msg_time = make_combo(m, "Dup_msg_time",
                               {"1 min", "2 min", "3 min", "4 min", "5 min", "6 min"}, 0, 236, 14,
-                              76);
+                              78);
   make_label(m, "Repeat message tone ", 8, 36, 111);
   f.Repeat_msg_tone = make_combo(m, "Repeat_msg_tone", {"Short", "Long"}, 0, 120, 36, 70);
   f.Msg_time_stamp_checkbox =
@@ -489,7 +489,7 @@ void build_page3(MainPageForm& f) {
   f.Unread_reminder = make_check(m, "Unread_reminder", "Unread reminder", true, 8, 124, 108);
   make_label(m, "Unread reminder time", 122, 122, 112);
   f.Uread_reminder_time =
-      make_combo(m, "Uread_reminder_time", {"30 minutes", "continuous"}, 0, 236, 122, 76);
+      make_combo(m, "Uread_reminder_time", {"30 minutes", "continuous"}, 0, 236, 122, 78);
   f.Full_msg = make_check(m, "Full_msg", "Full message icon ", true, 8, 144, 140);
   f.Error_eduction_checkbox =
       make_check(m, "Error_eduction_checkbox", "Error correction", true, 8, 164, 140);

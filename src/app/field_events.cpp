@@ -24,6 +24,8 @@ void FieldEvents::make_mouse_only(QComboBox* combo) {
 }
 
 bool FieldEvents::types_character(const QKeyEvent* key) {
+  // Tab moves the focus before any control sees it as a character.
+  if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
   return key->key() == Qt::Key_Backspace || !key->text().isEmpty();
 }
 

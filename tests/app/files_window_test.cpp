@@ -1,0 +1,1 @@
+#include "support/window_fixture.h"
