@@ -98,11 +98,17 @@ class NarrowArrowComboStyle final : public QProxyStyle {
     const int spare = arrow.width() - kArrowZone;
     if (spare <= 0) return rect;
     // The arrow keeps its outer edge; the text gains what the arrow gives up.
-    const bool rtl = option->direction == Qt::RightToLeft;
+    const bool arrow_on_right = option->direction != Qt::RightToLeft;
     if (sub == SC_ComboBoxArrow) {
-      rtl ? rect.setRight(rect.right() - spare) : rect.setLeft(rect.left() + spare);
+      if (arrow_on_right) {
+        rect.setLeft(rect.left() + spare);
+      } else {
+        rect.setRight(rect.right() - spare);
+      }
+    } else if (arrow_on_right) {
+      rect.setRight(rect.right() + spare);
     } else {
-      rtl ? rect.setLeft(rect.left() - spare) : rect.setRight(rect.right() + spare);
+      rect.setLeft(rect.left() - spare);
     }
     return rect;
   }
@@ -430,7 +436,7 @@ void build_page2(MainPageForm& f) {
       make_group(g, "GroupBox_T_only", "Tone Only Canned Message", 16, 96, 177, 185);
   const char* const t_defaults[4] = {"TONE ONLY A", "TONE ONLY B ", "TONE ONLY C ",
                                      "TONE ONLY D "};
-  // The third hint's lower-case "t," is how the pager's documentation has it.
+  // The hints are kept word for word, the third one's lower-case "t," included.
   const char* const t_hints[4] = {
       "Maximun 12 character. M, T W, X will be counted as double character.",
       "Maximun 12 character. M, T W, X will be counted as double character.",
@@ -515,7 +521,8 @@ void build_page3(MainPageForm& f) {
 
   f.GroupBox1 = make_group(p, "GroupBox1", "OTA", 350, 153, 169, 97);
   QWidget* o = f.GroupBox1;
-  f.OTA_autotime_checkbox = make_check(o, "OTA_autotime_checkbox", "OTA Auto Time", true, 8, 20, 150);
+  f.OTA_autotime_checkbox =
+      make_check(o, "OTA_autotime_checkbox", "OTA Auto Time", true, 8, 20, 150);
   f.OTA_poweroff_checkbox =
       make_check(o, "OTA_poweroff_checkbox", "OTA Power OFF", true, 8, 38, 150);
   f.OTA_msgdel_checkbox = make_check(o, "OTA_msgdel_checkbox", "OTA Msg Del", true, 8, 56, 150);

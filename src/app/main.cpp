@@ -1,6 +1,7 @@
 // Entry of q5prog, and (built with Q5_SIMULATED_PAGER) of q5prog-demo, the
 // same program with an emulated pager in place of the parallel port.
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
 #include <exception>
@@ -29,6 +30,11 @@ void show_fatal(const QString& text) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("q5prog");
+  // The form is laid out and checked with Fusion: the same look on every desktop.
+  QApplication::setStyle("Fusion");
+  QIcon icon;
+  for (const char* size : {"32", "48", "64", "128"}) icon.addFile(QString(":/icons/q5prog-%1.png").arg(size));
+  QApplication::setWindowIcon(icon);
   try {
     const std::unique_ptr<Platform> platform = make_platform();
     QtPrompts prompts;

@@ -618,7 +618,8 @@ TEST_F(FormTest, CaptionsStandBesideTheirControls) {
     ASSERT_NE(control, nullptr);
     const QRect at = control->geometry();
     bool found = false;
-    for (QLabel* label : control->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    const auto labels = control->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+    for (QLabel* label : labels) {
       const QRect g = label->geometry();
       const bool same_line = g.top() <= at.center().y() && at.center().y() <= g.bottom();
       const bool beside = c.after ? g.left() > at.right() : g.right() < at.left();
@@ -713,7 +714,8 @@ TEST_F(FormTest, UpperCaseFieldsShowCapitalsUpToTheirLimit) {
       {"N_canned_msg20", "x1y2", "X1Y2"},
       // A letter whose capital is two letters must not push the text past
       // the limit: it stays as it is.
-      {"N_canned_msg5", "\u00df\u00df\u00df\u00df\u00df\u00df\u00df", "\u00df\u00df\u00df\u00df\u00df\u00df"},
+      {"N_canned_msg5", "\u00df\u00df\u00df\u00df\u00df\u00df\u00df",
+       "\u00df\u00df\u00df\u00df\u00df\u00df"},
   };
   for (const TypingCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QTabWidget>
 
 #include "support/window_fixture.h"
@@ -147,6 +148,31 @@ TEST_F(StartupTest, ConversionErrorEndsTheHandlerAndShowsTheErrorBox) {
   window->ui.Save1->trigger();
   EXPECT_EQ(prompts.errors.size(), 2);
   EXPECT_EQ(last_log(), "Save data to /nonexistent-folder/never.eep");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StartupTest, ProgressWindowWaitsHiddenWithItsDesignGeometry) {
+  EXPECT_FALSE(state->isVisible());
+  EXPECT_EQ(state->windowTitle(), "Writing to eeprom.Please waiting...");
+  EXPECT_EQ(state->size(), QSize(271, 32));
+  EXPECT_EQ(state->pos(), QPoint(225, 209));
+  EXPECT_EQ(state->ProgressBar1->geometry(), QRect(16, 9, 239, 16));
+  EXPECT_EQ(state->ProgressBar1->minimum(), 0);
+  EXPECT_EQ(state->ProgressBar1->maximum(), 128);
+}
+
+TEST_F(StartupTest, ProgressBarStepWrapsButSingleAdvancesStopAtTheMaximum) {
+  QProgressBar* bar = state->ProgressBar1;
+  bar->setValue(125);
+  state->step_it();
+  EXPECT_EQ(bar->value(), 7);  // 135 is past 128: it starts over
+  bar->setValue(127);
+  state->step_by(1);
+  state->step_by(1);
+  EXPECT_EQ(bar->value(), 128);
 }
 
 }  // namespace
