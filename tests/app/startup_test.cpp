@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -173,6 +174,23 @@ TEST_F(StartupTest, ProgressBarStepWrapsButSingleAdvancesStopAtTheMaximum) {
   state->step_by(1);
   state->step_by(1);
   EXPECT_EQ(bar->value(), 128);
+}
+
+}  // namespace
+
+namespace {
+
+// Pictures of the started window, one per page the technician can reach,
+// for a look at the form as it is used (window-page1.png ... in the build
+// folder).
+TEST_F(StartupTest, RendersEachReachablePageOfTheStartedWindow) {
+  QTabWidget* pages = window->ui.PageControl1;
+  for (int page = 0; page < 3; ++page) {
+    pages->setCurrentIndex(page);
+    const QImage picture = window->grab().toImage();
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_TRUE(picture.save(QString("%1/window-page%2.png").arg(Q5_SCREENSHOT_DIR).arg(page + 1)));
+  }
 }
 
 }  // namespace
