@@ -76,7 +76,7 @@ void TMain_Page::prepare_progress(const char* caption, int maximum, bool move_be
   if (!state_form_) return;
   if (move_beside_main) state_form_->move(x() + kProgressOffsetX, y() + kProgressOffsetY);
   state_form_->setWindowTitle(caption);
-  state_form_->ProgressBar1->setMaximum(maximum);
+  state_form_->set_maximum(maximum);
   state_form_->show();
   state_form_->step_it();
   repaint_now();

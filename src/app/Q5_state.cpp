@@ -1,6 +1,7 @@
 #include "app/Q5_state.h"
 
 #include <QProgressBar>
+#include <algorithm>
 
 TState_Form* State_Form = nullptr;
 
@@ -18,6 +19,11 @@ TState_Form::TState_Form(QWidget* parent)
   ProgressBar1->setRange(0, 128);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+}
+
+void TState_Form::set_maximum(int maximum) {
+  if (ProgressBar1->value() > maximum) ProgressBar1->setValue(std::max(maximum, ProgressBar1->minimum()));
+  ProgressBar1->setMaximum(maximum);
 }
 
 void TState_Form::step_it() {

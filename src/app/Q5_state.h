@@ -19,6 +19,9 @@ class TState_Form : public QWidget {
 
   QProgressBar* ProgressBar1 = nullptr;
 
+  // A new maximum keeps the bar where it was, held at the new maximum when
+  // it lies beyond it. (QProgressBar alone would empty the bar instead.)
+  void set_maximum(int maximum);
   // One step of the step size; past the maximum the bar starts over.
   void step_it();
   // An advance by `delta` stops at the maximum.

@@ -9,11 +9,16 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMap>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QWheelEvent>
+#include <ostream>
 
 #include "support/window_fixture.h"
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace {
 
@@ -101,6 +106,7 @@ class RulesWindowTest : public WindowTest {
   QMap<QString, QString> form_state() const {
     QMap<QString, QString> state;
     for (QWidget* w : window->ui.client->findChildren<QWidget*>()) {
+      if (w->objectName().isEmpty()) continue;
       QString value;
       if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         value = edit->text();
@@ -111,7 +117,6 @@ class RulesWindowTest : public WindowTest {
       } else {
         continue;
       }
-      if (w->objectName().isEmpty()) continue;
       state.insert(w->objectName(), (w->isEnabled() ? "enabled " : "disabled ") + value);
     }
     return state;
@@ -145,6 +150,7 @@ struct TypedAddress {
   const char* frame;     // the frame number afterwards ("5" = unchanged)
   bool warns;
 };
+void PrintTo(const TypedAddress& c, std::ostream* out) { *out << '"' << c.keys << '"'; }
 
 class AddressTyping : public RulesWindowTest, public ::testing::WithParamInterface<TypedAddress> {};
 
@@ -224,8 +230,8 @@ TEST_F(RulesWindowTest, DeletingADigitKeepsTheFrameUntilTheSeventhIsBack) {
   press(Qt::Key_Backspace);
   EXPECT_EQ(address(2)->text(), "200402");
   EXPECT_EQ(ui().sc_framno[2]->text(), "5");
-  QTest::keyClick(address(2), Qt::Key_6);
-  EXPECT_EQ(ui().sc_framno[2]->text(), "6");
+  QTest::keyClick(address(2), Qt::Key_3);
+  EXPECT_EQ(ui().sc_framno[2]->text(), "7");
   EXPECT_EQ(prompts.beeps, 0);
 }
 
@@ -246,17 +252,19 @@ TEST_F(RulesWindowTest, FieldRepeatingAnotherAddressHoldsTheFocusSilently) {
 
 // Only the fields of the equal pair are held; the others stay free, so the
 // technician can walk to the pair and mend it.
-TEST_F(RulesWindowTest, EqualPairHoldsOnlyItsOwnFields) {
+class EqualPair : public RulesWindowTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EqualPair, HoldsOnlyItsOwnFields) {
+  const int row = GetParam();
   address(3)->setText(address(2)->text());  // 3 and 4 equal
-  for (int row = 0; row < 4; ++row) {
-    SCOPED_TRACE(row + 1);
-    focus(address(row));
-    leave();
-    const bool in_pair = row >= 2;
-    EXPECT_EQ(focused() == address(row), in_pair);
-  }
+  focus(address(row));
+  leave();
+  const bool in_pair = row >= 2;
+  EXPECT_EQ(focused() == address(row), in_pair);
   EXPECT_EQ(prompts.beeps, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, EqualPair, ::testing::Range(0, 4));
 
 // Giving the focus back happens after the focus-out; the field the focus
 // passed through must not run its own exit rule then, or two held fields
@@ -279,7 +287,7 @@ TEST_F(RulesWindowTest, TwoHeldFieldsSettleWhenTheUserMovesBetweenThem) {
     EXPECT_EQ(focused(), address(0));
   }
   const int first = into_first.count, second = into_second.count;
-  EXPECT_LE(first + second, 12);
+  EXPECT_LE(first + second, 9);  // per attempt: into field 2, back, back after Backtab
   for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
   EXPECT_EQ(into_first.count, first);
   EXPECT_EQ(into_second.count, second);
@@ -312,6 +320,7 @@ struct Advance {
   int focus_row;                   // where the focus ends; -1: it stays put
   QStringList log;
 };
+void PrintTo(const Advance& c, std::ostream* out) { *out << c.name; }
 
 class AddressAdvance : public RulesWindowTest, public ::testing::WithParamInterface<Advance> {};
 
@@ -320,7 +329,9 @@ TEST_P(AddressAdvance, AfterAWrite) {
   for (int row = 0; row < 4; ++row) ui().sc_autoinc[row]->setCurrentIndex(c.offsets[row]);
   if (c.disabled_row >= 0) ui().sc_addractv[c.disabled_row]->click();
   address(3)->setText(c.row4_start);
+  settle();
   focus(ui().Hello_msg);
+  prompts.clear();
   const int log_lines = log().size();
 
   window->advance_addresses();
@@ -330,7 +341,9 @@ TEST_P(AddressAdvance, AfterAWrite) {
   EXPECT_EQ(focused(), c.focus_row < 0 ? static_cast<QWidget*>(ui().Hello_msg) : address(c.focus_row));
   EXPECT_EQ(log().mid(log_lines), c.log);
   EXPECT_EQ(prompts.beeps, c.log.size());
-  if (c.disabled_row >= 0) EXPECT_FALSE(address(c.disabled_row)->isEnabled());
+  if (c.disabled_row >= 0) {
+    EXPECT_FALSE(address(c.disabled_row)->isEnabled());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -343,7 +356,11 @@ INSTANTIATE_TEST_SUITE_P(
         // field of the pair, not in field 4.
         Advance{"FirstRowOnlyMakesAPair", {8, 0, 0, 0}, -1, "2004024",
                 {"2004008", "2004008", "2004016", "2004024"}, 1, {}},
+        // The new text runs the change rule, and the advance runs it once
+        // more for every row (an unchanged text raises no change event).
         Advance{"PastTheTopWarns", {0, 0, 0, 1}, -1, "2097143",
+                {"2004000", "2004008", "2004016", "2097144"}, 3, {range_warning(4), range_warning(4)}},
+        Advance{"InvalidAddressWarnsEvenUnchanged", {0, 0, 0, 0}, -1, "2097144",
                 {"2004000", "2004008", "2004016", "2097144"}, 3, {range_warning(4)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -353,6 +370,7 @@ struct BoxRule {
   const char* box;
   QStringList greyed;  // what unticking the box greys, nothing else changes
 };
+void PrintTo(const BoxRule& c, std::ostream* out) { *out << c.box; }
 
 class BoxInterlock : public RulesWindowTest, public ::testing::WithParamInterface<BoxRule> {};
 
@@ -391,12 +409,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RulesWindowTest, SharedHandlerFollowsItsOwnBoxWhicheverBoxWasClicked) {
   ui().CanMsg_checkbox->click();
   ui().Date_time_disp_checkbox->setChecked(false);
-  const auto before = form_state();
-  ui().Full_msg->click();
-  ui().Full_msg->click();
-  ui().Re2Chk->click();
-  ui().Re2Chk->click();
-  EXPECT_EQ(form_state(), before);
+  auto before = form_state();
+  for (QCheckBox* box : {ui().Full_msg, ui().Full_msg, ui().Re2Chk, ui().Re2Chk}) {
+    box->click();
+    const auto after = form_state();
+    EXPECT_EQ(changed(before, after), QStringList{box->objectName()});
+    before = after;
+  }
 }
 
 TEST_F(RulesWindowTest, AlertTypesWithoutVibrationGreyThePatternAndItsTime) {
@@ -455,6 +474,7 @@ struct NumberEntry {
   const char* after_leaving;
   QStringList log;
 };
+void PrintTo(const NumberEntry& c, std::ostream* out) { *out << '"' << c.keys << '"'; }
 
 class MessageCount : public RulesWindowTest, public ::testing::WithParamInterface<NumberEntry> {};
 
@@ -495,19 +515,20 @@ INSTANTIATE_TEST_SUITE_P(Values, VibrateTime,
                                            NumberEntry{"99", "12", "12", {kVibrateWarning}},
                                            NumberEntry{"0", "0", "0", {}}, NumberEntry{"12", "12", "12", {}}));
 
-// Delete is how these fields are emptied; the empty text is no number, the
-// error box says so and the field keeps what the user left.
+// Delete is how these fields are emptied; the empty text is no number: the
+// error box says so each time a rule reads it, and the field keeps it.
 TEST_F(RulesWindowTest, EmptiedNumberFieldsReportTheBadValue) {
+  const QString error = "'' is not a valid integer value";
   empty(ui().Num_message, Qt::Key_Delete);
-  EXPECT_TRUE(prompts.errors.isEmpty());  // the change rule lets 0 to 12 and nothing else through...
+  EXPECT_EQ(prompts.errors, QStringList{error});  // the change rule
   leave();
-  EXPECT_EQ(prompts.errors, QStringList{"'' is not a valid integer value"});
+  EXPECT_EQ(prompts.errors, (QStringList{error, error}));  // the exit rule
   EXPECT_EQ(ui().Num_message->text(), "");
 
   prompts.clear();
   choose(ui().Vib_pattern, 2);
   empty(ui().Special_vib_time, Qt::Key_Delete);
-  EXPECT_EQ(prompts.errors, QStringList{"'' is not a valid integer value"});
+  EXPECT_EQ(prompts.errors, QStringList{error});
   EXPECT_EQ(ui().Special_vib_time->text(), "");
   EXPECT_EQ(prompts.beeps, 0);
 }
@@ -515,9 +536,13 @@ TEST_F(RulesWindowTest, EmptiedNumberFieldsReportTheBadValue) {
 struct Padding {
   const char* field;
   const char* keys;     // typed over the whole text; empty: emptied with Delete
-  const char* left;     // the field that is left with Tab
+  const char* left;     // the field that is left with Tab (another: `keys` set by code,
+                        // since going there would leave `field` first)
   const char* padded;   // `field` afterwards
 };
+void PrintTo(const Padding& c, std::ostream* out) {
+  *out << c.field << " \"" << c.keys << "\", leaving " << c.left;
+}
 
 class ZeroPadding : public RulesWindowTest, public ::testing::WithParamInterface<Padding> {};
 
@@ -527,15 +552,19 @@ TEST_P(ZeroPadding, OnLeaving) {
   auto* field = window->findChild<QLineEdit*>(c.field);
   auto* left = window->findChild<QLineEdit*>(c.left);
   const QString left_text = left->text();
-  if (*c.keys) {
+  if (left != field) {
+    field->setText(c.keys);
+    focus(left);
+  } else if (*c.keys) {
     type_into(field, c.keys);
   } else {
     empty(field, Qt::Key_Delete);
   }
-  if (left != field) focus(left);
   leave();
   EXPECT_EQ(field->text(), c.padded);
-  if (left != field) EXPECT_EQ(left->text(), left_text);
+  if (left != field) {
+    EXPECT_EQ(left->text(), left_text);
+  }
   EXPECT_TRUE(prompts.errors.isEmpty());
   EXPECT_EQ(prompts.beeps, 0);
 }
@@ -717,7 +746,7 @@ void wheel_down(QComboBox* combo) {
   QWheelEvent wheel(at, combo->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                     Qt::NoScrollPhase, false);
   QApplication::sendEvent(combo, &wheel);
-  settle();
+  QCoreApplication::processEvents();
 }
 
 // Scrolling over the form must not change settings on the way; the wheel
