@@ -24,8 +24,11 @@ void FieldEvents::make_mouse_only(QComboBox* combo) {
 }
 
 bool FieldEvents::types_character(const QKeyEvent* key) {
-  // Tab moves the focus before any control sees it as a character.
-  if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) return false;
+  // Tab moves the focus before any control sees it as a character; Delete
+  // edits without typing anything (X11 still reports it as the text "\x7f").
+  if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Delete) {
+    return false;
+  }
   return key->key() == Qt::Key_Backspace || !key->text().isEmpty();
 }
 

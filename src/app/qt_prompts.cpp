@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -23,7 +24,9 @@ QString run_file_dialog(QWidget* parent, QFileDialog::AcceptMode mode, QString& 
   dialog.setNameFilter(kFileDialogFilter);
   dialog.setDefaultSuffix(kDefaultSuffix);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (!last.isEmpty()) {
+  if (last.isEmpty()) {
+    dialog.setDirectory(QDir::homePath());
+  } else {
     dialog.setDirectory(QFileInfo(last).absolutePath());
     dialog.selectFile(QFileInfo(last).fileName());
   }

@@ -5,12 +5,24 @@
 
 namespace q5 {
 
+namespace {
+
+// Built by appending: GCC 12 warns wrongly (-Wrestrict) about "literal" + string.
+std::string quoted_then(std::string_view text, std::string_view rest) {
+  std::string message;
+  message.reserve(text.size() + rest.size() + 2);
+  message.append(1, '\'').append(text).append(1, '\'').append(rest);
+  return message;
+}
+
+}  // namespace
+
 std::string invalid_integer_message(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid integer value";
+  return quoted_then(text, " is not a valid integer value");
 }
 
 std::string invalid_float_message(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid floating point value";
+  return quoted_then(text, " is not a valid floating point value");
 }
 
 std::int32_t strict_to_int(std::string_view text) {
