@@ -2,6 +2,8 @@
 // wait is accounted exactly and whole transfers take milliseconds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <set>
 #include <vector>
@@ -12,73 +14,42 @@
 namespace q5::link {
 namespace {
 
-image::Image counting_image() {
+// Two images that differ in every byte.
+image::Image pattern(unsigned mask, unsigned step) {
   image::Image img{};
-  for (std::size_t i = 0; i < img.size(); ++i) img[i] = static_cast<std::uint8_t>(i);
+  for (unsigned i = 0; i < img.size(); ++i) img[i] = static_cast<std::uint8_t>(mask ^ (i * step));
   return img;
 }
-
-image::Image other_image() {
-  image::Image img{};
-  for (std::size_t i = 0; i < img.size(); ++i) img[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 7));
-  return img;
-}
+const image::Image kNew = pattern(0, 1), kOld = pattern(0xA5, 7);
 
 class LinkTest : public ::testing::Test {
  protected:
   LinkTest() { link.set_progress([this] { ++advances; }); }
 
-  // Values the link may ever write, by register.
-  void expect_only_protocol_line_values() {
+  // Only the values and ports the protocol uses were written, and the chip
+  // saw every timing rule kept.
+  void expect_clean_lines() {
     for (unsigned v = 0; v < 256; ++v) {
-      if (port.data_values().test(v)) {
-        EXPECT_TRUE(v == 0x00 || v == 0x01 || v == 0x03 || v == 0x0C) << "data " << v;
-      }
-      if (port.control_values().test(v)) {
-        EXPECT_LE(v, 1u) << "control " << v;
-      }
+      EXPECT_TRUE(!port.data_values().test(v) || v == 0x00 || v == 0x01 || v == 0x03 || v == 0x0C) << "data " << v;
+      EXPECT_TRUE(!port.control_values().test(v) || v <= 1) << "control " << v;
     }
     EXPECT_TRUE(port.foreign_ports().empty());
-  }
-
-  void expect_no_violations() {
     EXPECT_EQ(port.chip().violation_count(), 0u);
     for (const auto& v : port.chip().violations()) ADD_FAILURE() << v.what;
   }
 
   VirtualClock clock;
   EmulatedPagerPort port{clock, kLpt1Base};
-  std::uint16_t base = kLpt1Base;
-  EepromLink link{port, clock, [this] { return base; }};
+  EepromLink link{port, clock, [] { return kLpt1Base; }};
   int advances = 0;
 };
 
-TEST_F(LinkTest, ReadGivesEveryByteInOrderHighByteFirst) {
-  port.chip().load(counting_image());
-  ASSERT_TRUE(link.open_link());
-  EXPECT_EQ(port.clock_pulses(), 11u);
-  port.clear_records();
-
-  image::Image got;
-  got.fill(0x5A);
-  link.read_eeprom(got);
-  EXPECT_EQ(port.clock_pulses(), 2059u);
-  EXPECT_EQ(port.chip().commands(), std::vector<std::uint16_t>{0x200});
-  EXPECT_EQ(advances, 256);
-  EXPECT_EQ(got, counting_image());
-
-  link.close_link();
-  EXPECT_EQ(port.port_in(kLpt1Base), 0x0C);  // release lines up
-  expect_only_protocol_line_values();
-  expect_no_violations();
-}
-
-TEST_F(LinkTest, WriteLeavesTheImageInAWriteDisabledChip) {
-  port.chip().load(other_image());
+TEST_F(LinkTest, WriteLeavesTheImageInAWriteDisabledChipAndReadGivesItBack) {
+  port.chip().load(kOld);
   ASSERT_TRUE(link.open_link());
   port.clear_records();
 
-  ASSERT_TRUE(link.write_eeprom(counting_image()));
+  ASSERT_TRUE(link.write_eeprom(kNew));
   EXPECT_EQ(port.clock_pulses(), 3478u);
   std::vector<std::uint16_t> expected{0x0C0};
   for (std::uint16_t w = 0; w < 128; ++w) expected.push_back(static_cast<std::uint16_t>(0x100 + w));
@@ -87,23 +58,28 @@ TEST_F(LinkTest, WriteLeavesTheImageInAWriteDisabledChip) {
   EXPECT_EQ(advances, 128);
   // EWDS reached the chip, and only after word 127 had been programmed.
   EXPECT_FALSE(port.chip().write_enabled());
-  EXPECT_EQ(port.chip().word(127), 0xFEFF);
-  EXPECT_EQ(port.chip().save(), counting_image());
-  expect_only_protocol_line_values();
-  expect_no_violations();
+  EXPECT_EQ(port.chip().word(127), 0xFEFF);  // high byte first
+  EXPECT_EQ(port.chip().save(), kNew);
+  expect_clean_lines();
 
-  // And the chip gives it back.
   link.close_link();
   ASSERT_TRUE(link.open_link());
-  image::Image back{};
+  port.clear_records();
+  image::Image back;
+  back.fill(0x5A);
   link.read_eeprom(back);
-  EXPECT_EQ(back, counting_image());
-  expect_no_violations();
+  EXPECT_EQ(port.clock_pulses(), 2059u);
+  EXPECT_EQ(port.chip().commands(), std::vector<std::uint16_t>{0x200});
+  EXPECT_EQ(advances, 128 + 256);
+  EXPECT_EQ(back, kNew);
+  link.close_link();
+  EXPECT_EQ(port.port_in(kLpt1Base), 0x0C);  // release lines up
+  expect_clean_lines();
 }
 
 // Only a chip that drives its dummy zero right after eight address bits, at
 // the selected port, passes the check.
-TEST_F(LinkTest, CheckLinkAcceptsOnlyAnEightBitAddressField) {
+TEST(CheckLink, AcceptsOnlyAnEightBitAddressFieldAtTheSelectedPort) {
   struct Case {
     const char* name;
     bool present;
@@ -128,22 +104,19 @@ TEST_F(LinkTest, CheckLinkAcceptsOnlyAnEightBitAddressField) {
     EepromLink probe(pager, vclock, [&c] { return c.selected_base; });
     EXPECT_EQ(probe.open_link(), c.ok);
     EXPECT_EQ(pager.clock_pulses(), c.pulses);
-    if (c.selected_base != kLpt1Base) {
-      EXPECT_EQ(pager.foreign_ports(), (std::set<std::uint16_t>{0x278, 0x279, 0x27A}));
-    }
-    if (c.present) {
-      EXPECT_EQ(pager.chip().violation_count(), 0u);
-    }
+    const std::set<std::uint16_t> lpt2{0x278, 0x279, 0x27A};
+    EXPECT_EQ(pager.foreign_ports(), c.selected_base == kLpt1Base ? std::set<std::uint16_t>{} : lpt2);
+    EXPECT_EQ(pager.chip().violation_count(), 0u);
   }
 }
 
 TEST_F(LinkTest, CablePulledMidWriteLeavesTheOldWordsBehind) {
-  port.chip().load(other_image());
+  port.chip().load(kOld);
   ASSERT_TRUE(link.open_link());
   port.clear_records();
   // EWEN, then 64 complete words: the 65th WRITE never arrives.
   port.pull_cable_after_pulses(11 + 64 * 27);
-  EXPECT_TRUE(link.write_eeprom(counting_image()));  // the link cannot tell
+  EXPECT_TRUE(link.write_eeprom(kNew));  // the link cannot tell
   EXPECT_TRUE(port.cable_pulled());
   EXPECT_FALSE(link.open_link());
 
@@ -151,35 +124,43 @@ TEST_F(LinkTest, CablePulledMidWriteLeavesTheOldWordsBehind) {
   ASSERT_TRUE(link.open_link());
   image::Image back{};
   link.read_eeprom(back);
-  for (std::size_t i = 0; i < back.size(); ++i) {
-    const auto& want = i < 128 ? counting_image() : other_image();
-    ASSERT_EQ(back[i], want[i]) << "byte " << i;
-  }
+  image::Image half = kOld;
+  std::copy_n(kNew.begin(), 128, half.begin());
+  EXPECT_EQ(back, half);
   // The abandoned chip was left write-enabled: nothing sent EWDS.
   EXPECT_TRUE(port.chip().write_enabled());
 }
 
-// A clock whose waits return at once, as a link with its waits left out.
-class NoWaitClock final : public Clock {
- public:
-  std::int64_t now_ns() override { return now_ += 10; }
-  void busy_wait_ns(std::int64_t) override {}
-  void sleep_ns(std::int64_t) override {}
+// The chip holds the link to its times: one that needs twice the link's
+// waits sees them broken all through a write.
+TEST_F(LinkTest, WaitsShorterThanTheChipNeedsAreCaught) {
+  port.chip().set_timing({200'000, 200'000, 200'000, 200'000});
+  link.open_link();
+  link.write_eeprom(kNew);
+  EXPECT_GT(port.chip().violation_count(), 1000u);
+  ASSERT_FALSE(port.chip().violations().empty());
+  EXPECT_NE(port.chip().violations().front().what.find("set up"), std::string::npos)
+      << port.chip().violations().front().what;
+}
 
- private:
-  std::int64_t now_ = 0;
-};
-
-TEST(LinkTiming, AProtocolThatDoesNotWaitIsCaught) {
-  NoWaitClock fast;
-  EmulatedPagerPort pager(fast, kLpt1Base);
-  EepromLink hasty(pager, fast, [] { return kLpt1Base; });
-  hasty.open_link();
-  hasty.write_eeprom(counting_image());
-  EXPECT_GT(pager.chip().violation_count(), 1000u);
-  ASSERT_FALSE(pager.chip().violations().empty());
-  EXPECT_NE(pager.chip().violations().front().what.find("set up"), std::string::npos)
-      << pager.chip().violations().front().what;
+// The real clock's waits are never shorter than asked (how much longer
+// depends on the machine's load, so that is not tested).
+TEST(SteadyClockWaits, LastAtLeastWhatWasAsked) {
+  SteadyClock clock;
+  EmulatedPagerPort port(clock);
+  EepromLink link(port, clock, [] { return kLpt1Base; });
+  const auto elapsed_ns = [](auto since) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - since).count();
+  };
+  for (std::int64_t us : {1, 100, 250, 5000}) {
+    SCOPED_TRACE(us);
+    auto start = std::chrono::steady_clock::now();
+    link.delay_us(static_cast<std::uint32_t>(us));
+    EXPECT_GE(elapsed_ns(start), us * 1000);
+    start = std::chrono::steady_clock::now();
+    clock.sleep_ns(us * 1000);
+    EXPECT_GE(elapsed_ns(start), us * 1000);
+  }
 }
 
 }  // namespace

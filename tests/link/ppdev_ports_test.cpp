@@ -2,11 +2,9 @@
 // which device and why, and the ports must then behave as absent ones.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -19,40 +17,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PpdevPortsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("q5_ppdev_test_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-  std::string plain_file(const char* name, fs::perms perms) {
-    const fs::path p = dir / name;
-    std::ofstream(p) << "not a port";
-    fs::permissions(p, perms);
-    return p.string();
-  }
-
-  fs::path dir;
-};
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-TEST_F(PpdevPortsTest, FailureNamesTheDeviceTheErrorAndTheRemedy) {
+TEST(PpdevPorts, FailureNamesTheDeviceTheErrorAndTheRemedyAndPortsFloatHigh) {
   struct Case {
     const char* name;
     std::string device;
     int error;
     const char* remedy;
   };
+  const fs::path dir = fs::temp_directory_path() / ("q5_ppdev_test_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const auto plain_file = [&dir](const char* name, fs::perms perms) {
+    std::ofstream(dir / name) << "not a port";
+    fs::permissions(dir / name, perms);
+    return (dir / name).string();
+  };
   const std::string missing = (dir / "parport-missing").string();
   const Case cases[] = {
       {"no such device", missing, ENOENT, "sudo modprobe ppdev"},
-      {"not a parallel port", plain_file("plain", fs::perms::owner_read | fs::perms::owner_write), ENOTTY,
-       ""},
+      {"not a parallel port", plain_file("plain", fs::perms::owner_read | fs::perms::owner_write), ENOTTY, ""},
       {"permission refused", plain_file("locked", fs::perms::none), EACCES, "sudo adduser $USER lp"},
   };
   for (const Case& c : cases) {
@@ -67,22 +51,19 @@ TEST_F(PpdevPortsTest, FailureNamesTheDeviceTheErrorAndTheRemedy) {
     EXPECT_TRUE(contains(text, c.remedy)) << text;
     // Both devices are reported, one line each.
     EXPECT_TRUE(contains(text, "\n" + missing + " (LPT2, 0x278)")) << text;
-  }
-}
 
-TEST_F(PpdevPortsTest, UnopenedPortsFloatHighAndIgnoreWrites) {
-  const std::string missing = (dir / "none").string();
-  PpdevPorts ports(missing, missing);
-  ports.open_all();
-  for (std::uint16_t base : {kLpt1Base, kLpt2Base}) {
-    for (std::uint16_t reg : {kDataRegister, kStatusRegister, kControlRegister}) {
-      const auto port = static_cast<std::uint16_t>(base + reg);
-      ports.port_out(port, 0x00);
-      EXPECT_EQ(ports.port_in(port), 0xFF) << std::hex << port;
+    // Ports not opened read as nothing attached, and writes to them go nowhere.
+    for (std::uint16_t base : {kLpt1Base, kLpt2Base}) {
+      for (std::uint16_t reg : {kDataRegister, kStatusRegister, kControlRegister}) {
+        const auto port = static_cast<std::uint16_t>(base + reg);
+        ports.port_out(port, 0x00);
+        EXPECT_EQ(ports.port_in(port), 0xFF) << std::hex << port;
+      }
     }
+    ports.close_all();
+    EXPECT_EQ(ports.port_in(kLpt1Base + kStatusRegister), 0xFF);
   }
-  ports.close_all();
-  EXPECT_EQ(ports.port_in(kLpt1Base + kStatusRegister), 0xFF);
+  fs::remove_all(dir);
 }
 
 }  // namespace

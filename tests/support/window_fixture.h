@@ -12,6 +12,7 @@
 #include "app/Q5_c.h"
 #include "app/Q5_state.h"
 #include "support/fake_platform.h"
+#include "support/field_input.h"
 #include "support/recording_prompts.h"
 
 class WindowTest : public ::testing::Test {
@@ -35,6 +36,7 @@ class WindowTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
   }
 
+  MainPageForm& ui() { return window->ui; }
   QStringList log() const { return window->ui.Memo1->toPlainText().split('\n', Qt::SkipEmptyParts); }
   QString last_log() const { return log().isEmpty() ? QString() : log().constLast(); }
 
