@@ -39,6 +39,7 @@ TMain_Page::TMain_Page(Platform& platform, Prompts& prompts, QWidget* parent)
   events_ = new FieldEvents(this);
   events_->set_exit_suppressed([this] { return refocus_pending(); });
   link_.set_progress([this] { progress_advance(); });
+  repaint_timer_.start();
   connect_handlers();
   startup();
 }

@@ -8,10 +8,10 @@
 // command that called it, and is shown in the application's error box.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <cstdint>
 #include <functional>
-#include <optional>
 
 #include "app/Q5_form.h"
 #include "image/image.h"
@@ -117,11 +117,13 @@ class TMain_Page : public QMainWindow {
 
   // Form <-> settings.
   q5::image::Settings read_plain_settings() const;
-  void show_settings(const q5::image::Settings& s);
 
   // Step list maintenance shared by FirmwareVerChange, the decoder and the
   // write command: rebuild for the firmware and side of 175 MHz, then select.
   void rebuild_step_list(bool high_band);
+  // The same for the firmware shown and the frequency's side of 175 MHz;
+  // the item labelled `keep` stays selected when the new list has it.
+  void rebuild_step_list_for_frequency(const QString& keep = QString());
   void show_stored_step(int step_code);
   int pll_chip_code() const;
 
@@ -147,6 +149,7 @@ class TMain_Page : public QMainWindow {
   void prepare_progress(const char* caption, int maximum, bool move_beside_main);
   void close_progress();
   void progress_advance();
+  void repaint_now();
 
   Platform& platform_;
   Prompts& prompts_;
@@ -160,7 +163,7 @@ class TMain_Page : public QMainWindow {
   bool High_band_list = false;
 
   q5::link::EepromLink link_;
-  std::int64_t last_progress_paint_ns_ = 0;
+  QElapsedTimer repaint_timer_;  // paces the progress window's repaints
 
   int pending_refocus_ = 0;
   bool decoding_ = false;

@@ -67,7 +67,13 @@ void TMain_Page::FrequencyExit() {
 
 void TMain_Page::Frequency_stepChange() { FrequencyExit(); }
 
-void TMain_Page::FirmwareVerChange() {
+void TMain_Page::rebuild_step_list_for_frequency(const QString& keep) {
   rebuild_step_list(q5::image::is_high_band(frequency_of(ui.Frequency)));
+  const int kept = keep.isEmpty() ? -1 : ui.Frequency_step->findText(keep);
+  if (kept >= 0) ui.Frequency_step->setCurrentIndex(kept);
+}
+
+void TMain_Page::FirmwareVerChange() {
+  rebuild_step_list_for_frequency();
   FrequencyExit();
 }

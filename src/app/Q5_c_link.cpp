@@ -10,7 +10,6 @@
 #include "app/Q5_state.h"
 #include "app/prompts.h"
 #include "image/codec.h"
-#include "image/frequency.h"
 #include "image/number_text.h"
 
 namespace {
@@ -32,16 +31,6 @@ constexpr qint64 kRepaintIntervalMs = 30;
 
 // The serial number has eight digits; one past 99999999 starts again at 0.
 constexpr std::int64_t kSerialModulus = 100'000'000;
-
-QElapsedTimer& repaint_timer() {
-  static QElapsedTimer timer;
-  return timer;
-}
-
-void repaint_now() {
-  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  repaint_timer().restart();
-}
 
 }  // namespace
 
@@ -82,6 +71,11 @@ void TMain_Page::prepare_progress(const char* caption, int maximum, bool move_be
   repaint_now();
 }
 
+void TMain_Page::repaint_now() {
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  repaint_timer_.restart();
+}
+
 void TMain_Page::close_progress() {
   if (state_form_) state_form_->hide();
 }
@@ -89,7 +83,7 @@ void TMain_Page::close_progress() {
 void TMain_Page::progress_advance() {
   if (!state_form_) return;
   state_form_->step_by(1);
-  if (state_form_->isVisible() && repaint_timer().elapsed() >= kRepaintIntervalMs) repaint_now();
+  if (state_form_->isVisible() && repaint_timer_.elapsed() >= kRepaintIntervalMs) repaint_now();
 }
 
 void TMain_Page::WritetoPager1Click() {
@@ -103,10 +97,7 @@ void TMain_Page::WritetoPager1Click() {
   // The step list is rebuilt for the pager's firmware. The step the
   // technician chose stays when the new list offers it, and the frequency
   // is checked against that step, not against the list's first item.
-  const QString chosen_step = ui.Frequency_step->currentText();
-  rebuild_step_list(q5::image::is_high_band(q5::image::parse_frequency(ui.Frequency->text().toStdString())));
-  const int kept = ui.Frequency_step->findText(chosen_step);
-  if (kept >= 0) ui.Frequency_step->setCurrentIndex(kept);
+  rebuild_step_list_for_frequency(ui.Frequency_step->currentText());
   FrequencyExit();
   for (int row = 0; row < 4; ++row) sc_addressExit(row);
   Serial_noExit();
