@@ -13,31 +13,13 @@
 #include <system_error>
 #include <utility>
 
+#include "files/fd.h"
+
 namespace q5::files {
 
 namespace {
 
-// Owns one open descriptor and closes it unless it was closed on purpose.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now and tells whether the kernel reported an error. Linux releases
-  // the descriptor even when close() is interrupted, so EINTR is no failure.
-  bool close() {
-    const int fd = std::exchange(fd_, -1);
-    return ::close(fd) == 0 || errno == EINTR;
-  }
-
- private:
-  int fd_;
-};
+using detail::Fd;
 
 // Symbolic links lead to the file they finally name, so that saving through
 // a link replaces that file and leaves the link in place. The file itself
@@ -71,10 +53,12 @@ std::string temporary_name(const std::string& folder, const std::string& base) {
   return name + ".tmp";
 }
 
-bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
+// Writes from offset 0, whatever the descriptor's position: in place, the
+// old content is overwritten from its start.
+bool pwrite_all(int fd, const std::uint8_t* data, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
+    const ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(done));
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -83,6 +67,28 @@ bool write_all(int fd, const std::uint8_t* data, std::size_t size) {
     done += static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// Failures that mean the folder refuses new names for this user, not that
+// the disk is in trouble: the file itself may still be writable in place.
+bool folder_refuses_new_files(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+// The fallback for a folder that cannot take a temporary. The file keeps its
+// inode, owner and mode; the price is that a failure part way leaves it
+// damaged, which is why this is never the first choice.
+SaveResult overwrite_in_place(const std::string& target, const image::Image& image) {
+  // O_NOFOLLOW and O_NONBLOCK keep a link or FIFO swapped in since the checks
+  // from being followed or blocking; fstat refuses anything but a file.
+  Fd file(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.valid()) return SaveResult::open_error;
+  struct stat st {};
+  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return SaveResult::open_error;
+
+  const auto size = static_cast<off_t>(image.size());
+  const bool written = pwrite_all(file.get(), image.data(), image.size()) &&
+                       ::ftruncate(file.get(), size) == 0 && ::fsync(file.get()) == 0;
+  const bool closed = file.close();
+  return written && closed ? SaveResult::ok : SaveResult::write_error;
 }
 
 // After the rename the new directory entry should reach the disk as well;
@@ -122,7 +128,12 @@ SaveResult save_image(const std::string& path, const image::Image& image) {
   for (int attempt = 0; attempt < kAttempts && raw_fd < 0; ++attempt) {
     temp = temporary_name(folder, base);
     raw_fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw_fd < 0 && errno != EEXIST) return SaveResult::open_error;
+    if (raw_fd < 0 && errno != EEXIST) {
+      // A file the user may write, in a folder they may not, is still
+      // theirs to save; a new file there cannot be made at all.
+      if (replacing && folder_refuses_new_files(errno)) return overwrite_in_place(*target, image);
+      return SaveResult::open_error;
+    }
   }
   if (raw_fd < 0) return SaveResult::open_error;
   Fd file(raw_fd);
@@ -136,7 +147,7 @@ SaveResult save_image(const std::string& path, const image::Image& image) {
     }
   }
 
-  const bool written = write_all(file.get(), image.data(), image.size()) && ::fsync(file.get()) == 0;
+  const bool written = pwrite_all(file.get(), image.data(), image.size()) && ::fsync(file.get()) == 0;
   const bool closed = file.close();
   if (!written || !closed || ::rename(temp.c_str(), target->c_str()) != 0) {
     ::unlink(temp.c_str());

@@ -11,9 +11,12 @@ enum class SaveResult { ok, open_error, write_error };
 
 // Writes the image to `path`. The bytes go to a temporary file in the same
 // folder, which is flushed, closed and then renamed over the target, so a
-// failed save never destroys the file it was replacing. open_error: the
-// file (or its temporary) could not be created; write_error: writing,
-// flushing, closing or the rename failed. On failure no temporary is left.
+// failed save never destroys the file it was replacing. Only when the folder
+// refuses the temporary (EACCES, EPERM, EROFS) and the file exists and is
+// writable is it overwritten in place instead: from offset 0, cut to 256
+// bytes and flushed. open_error: the file (or its temporary) could not be
+// created or opened for writing; write_error: writing, cutting, flushing,
+// closing or the rename failed. On failure no temporary is left.
 SaveResult save_image(const std::string& path, const image::Image& image);
 
 enum class LoadResult { ok, open_error, read_error };

@@ -1,5 +1,7 @@
 #include "files/config_file.h"
 
+#include "files/as_user.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,11 +55,25 @@ class ConfigFile : public ::testing::Test {
   }
 
   // The names in the test folder, to prove that no temporary was left behind.
-  std::vector<std::string> entries() const {
+  std::vector<std::string> entries(const std::string& sub = "") const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(dir_ / sub)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+  }
+
+  ino_t inode_of(const std::string& name) const {
+    struct stat st {};
+    return ::stat(path(name).c_str(), &st) == 0 ? st.st_ino : 0;
+  }
+
+  // Saves as an ordinary user, whom permission bits stop even where the
+  // tests run as root; nullopt when no such user can be had.
+  std::optional<SaveResult> save_as_user(const std::string& name, const Image& image) const {
+    const std::optional<int> status =
+        q5::test::run_as_user(dir_, [&] { return static_cast<int>(save_image(path(name), image)); });
+    if (!status) return std::nullopt;
+    return static_cast<SaveResult>(*status);
   }
 
   fs::perms mode_of(const std::string& name) const { return fs::status(path(name)).permissions() & fs::perms::mask; }
@@ -114,18 +131,56 @@ TEST_F(ConfigFile, WhatIsNotARegularFileIsRefusedUntouched) {
 }
 
 TEST_F(ConfigFile, SaveLeavesReadOnlyFolderAndFileAlone) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
   fs::create_directory(path("ro"));
-  write_file("ro/a.eep", {1, 2, 3});
+  write_file("ro/locked.eep", {1, 2, 3});
   write_file("b.eep", {4, 5});
+  fs::permissions(path("ro/locked.eep"), fs::perms::owner_read);
   fs::permissions(path("ro"), fs::perms::owner_read | fs::perms::owner_exec);
   fs::permissions(path("b.eep"), fs::perms::owner_read);
-  EXPECT_EQ(save_image(path("ro/new.eep"), sample_image(2)), SaveResult::open_error);
-  EXPECT_EQ(save_image(path("ro/a.eep"), sample_image(2)), SaveResult::open_error);
-  EXPECT_EQ(save_image(path("b.eep"), sample_image(2)), SaveResult::open_error);
-  EXPECT_EQ(read_file("ro/a.eep"), (Bytes{1, 2, 3}));
+  for (const char* name : {"ro/new.eep", "ro/locked.eep", "b.eep"}) {
+    SCOPED_TRACE(name);
+    const std::optional<SaveResult> result = save_as_user(name, sample_image(2));
+    if (!result) GTEST_SKIP() << "no ordinary user to save as";
+    EXPECT_EQ(result, SaveResult::open_error);
+  }
+  EXPECT_EQ(read_file("ro/locked.eep"), (Bytes{1, 2, 3}));
   EXPECT_EQ(read_file("b.eep"), (Bytes{4, 5}));
+  EXPECT_EQ(entries("ro"), std::vector<std::string>{"locked.eep"});
   fs::permissions(path("ro"), fs::perms::owner_all);  // so that it can be removed
+}
+
+TEST_F(ConfigFile, WritableFileInReadOnlyFolderIsOverwrittenInPlace) {
+  fs::create_directory(path("ro"));
+  write_file("ro/a.eep", Bytes(1000, 0xAA));  // longer than an image, so it must be cut
+  fs::create_symlink("ro/a.eep", path("link.eep"));
+  const ino_t inode = inode_of("ro/a.eep");
+  ASSERT_NE(inode, 0u);
+  fs::permissions(path("ro"), fs::perms::owner_read | fs::perms::owner_exec);
+
+  for (const auto& [name, seed] : {std::pair{"ro/a.eep", 5}, std::pair{"link.eep", 6}}) {
+    SCOPED_TRACE(name);
+    const Image image = sample_image(static_cast<std::uint8_t>(seed));
+    const std::optional<SaveResult> result = save_as_user(name, image);
+    if (!result) GTEST_SKIP() << "no ordinary user to save as";
+    EXPECT_EQ(result, SaveResult::ok);
+    EXPECT_EQ(read_file("ro/a.eep"), bytes_of(image));
+    EXPECT_EQ(inode_of("ro/a.eep"), inode);
+    EXPECT_EQ(entries("ro"), std::vector<std::string>{"a.eep"});
+  }
+  EXPECT_TRUE(fs::is_symlink(path("link.eep")));
+
+  // A write that fails part way must say so; a file size limit stands in
+  // for a full disk.
+  const auto failed = q5::test::run_as_user(dir_, [this] {
+    constexpr rlim_t kLimit = 100;
+    const rlimit small{kLimit, kLimit};
+    std::signal(SIGXFSZ, SIG_IGN);
+    if (::setrlimit(RLIMIT_FSIZE, &small) != 0) return q5::test::kBodyThrew;
+    return static_cast<int>(save_image(path("ro/a.eep"), sample_image(7)));
+  });
+  EXPECT_EQ(failed, static_cast<int>(SaveResult::write_error));
+  EXPECT_EQ(entries("ro"), std::vector<std::string>{"a.eep"});
+  fs::permissions(path("ro"), fs::perms::owner_all);
 }
 
 TEST_F(ConfigFile, NewFileTakesTheUmaskAndAReplacedFileKeepsItsMode) {
