@@ -1,144 +1,127 @@
 #include "eeprom_link.h"
 
+#include <array>
 #include <utility>
 
 namespace q5::link {
 
-EepromLink::EepromLink(PortIo& io, Clock& clock, std::function<std::uint16_t()> port_base)
-    : io_(io), clock_(clock), port_base_(std::move(port_base)) {}
+namespace {
 
-void EepromLink::data_out(std::uint8_t value) {
-  io_.port_out(static_cast<std::uint16_t>(port_base_() + kDataRegister), value);
-}
+constexpr int kCommandBits = 11;  // start bit and the 10-bit field
+constexpr std::uint32_t kStartBit = 1U << 10;
+constexpr int kWordBits = 16;
+constexpr int kByteBits = 8;
 
-void EepromLink::control_out(std::uint8_t value) {
-  io_.port_out(static_cast<std::uint16_t>(port_base_() + kControlRegister), value);
-}
+}  // namespace
 
-bool EepromLink::data_out_high() {
-  return (io_.port_in(static_cast<std::uint16_t>(port_base_() + kStatusRegister)) & kDoMask) != 0;
-}
+EepromLink::EepromLink(Cable& cable) : cable_(cable) {}
 
-void EepromLink::delay_us(std::uint32_t us) {
-  // Never shorter than asked: the chip's setup and clock times depend on it.
-  clock_.busy_wait_ns(static_cast<std::int64_t>(us) * 1000);
-}
-
-void EepromLink::sleep_ms(int ms) {
-  clock_.sleep_ns(static_cast<std::int64_t>(ms) * 1'000'000);
-}
-
-// Control bit 0 is inverted by the port: 0 drives the clock pin high.
-void EepromLink::clock_pulse() {
-  control_out(0);
-  delay_100us(1);
-  control_out(1);
-  delay_100us(1);
-}
-
-void EepromLink::send_bit(bool bit) {
-  data_out(bit ? kSelectBit1 : kSelectBit0);
-  delay_100us(1);
-  clock_pulse();
+void EepromLink::advance() {
+  if (advance_) advance_();
 }
 
 void EepromLink::send_command(std::uint16_t field) {
-  data_out(kSelectBit1);  // start bit
-  delay_100us(1);
-  clock_pulse();
-  for (int bit = 9; bit >= 0; --bit) send_bit(((field >> bit) & 1) != 0);
-  data_out(kSelectBit0);
-  delay_100us(1);
+  cable_.shift_out(kStartBit | field, kCommandBits);
+  cable_.select(false);
+  cable_.wait_at_least(kBitWaitNs);
 }
 
 bool EepromLink::check_link() {
-  // Start bit and the first opcode bit of a READ.
-  data_out(kSelectBit1);
-  delay_100us(1);
-  clock_pulse();
-  clock_pulse();
-  // From here DI stays low: the rest of the opcode and an all-zero address.
-  data_out(kSelectBit0);
-  delay_100us(1);
+  // The start bit and the first opcode bit of a READ, both 1 ...
+  cable_.select(true);
+  cable_.wait_at_least(kBitWaitNs);
+  cable_.pulse(2);
+  // ... then DI stays low: the rest of the opcode and an all-zero address.
+  cable_.select(false);
+  cable_.wait_at_least(kBitWaitNs);
 
   // A 93C56 keeps DO high through the opcode bit and the eight address bits
-  // and drives its dummy zero right after the last one, so DO falls after
-  // exactly the ninth pulse. Earlier or later means another chip or a line
-  // held low; never means nothing is answering.
-  int n = 8;
-  while (n > -3) {
-    clock_pulse();
-    if (!data_out_high()) break;
-    --n;
-  }
-  delay_100us(1);
-  data_out(kDeselect);  // abandons the read
-  delay_100us(1);
-  return n == 0;
+  // and drives its dummy zero right after the last one. Earlier or later
+  // means another chip or a line held low; never means nothing answers.
+  int fell_after = 0;
+  cable_.clock_until_low(kCheckMaxPulses, &fell_after);
+  cable_.wait_at_least(kBitWaitNs);
+  cable_.deselect();  // abandons the read
+  cable_.wait_at_least(kBitWaitNs);
+  cable_.flush();
+  return fell_after == kDummyZeroPulse;
 }
 
 bool EepromLink::open_link() {
-  control_out(1);
-  sleep_ms(200);
-  data_out(kDeselect);
-  sleep_ms(100);
+  cable_.clock_idle();
+  cable_.wait_at_least(kClockIdleSettleNs);
+  cable_.deselect();
+  cable_.wait_at_least(kDeselectSettleNs);
   return check_link();
 }
 
 void EepromLink::close_link() {
-  data_out(kDeselect);
-  control_out(1);
-  sleep_ms(10);
-  data_out(kRelease);
-  sleep_ms(100);
+  cable_.deselect();
+  cable_.clock_idle();
+  cable_.wait_at_least(kCloseSettleNs);
+  cable_.release_lines();
+  cable_.wait_at_least(kReleaseSettleNs);
+  cable_.flush();
 }
 
 void EepromLink::read_eeprom(image::Image& image) {
   send_command(kCmdRead0);
   // The chip reads on through all words while chip select stays high. The
   // dummy zero after the address is never sampled: each bit is read after
-  // the pulse that shifts it out.
-  for (std::size_t i = 0; i < image.size(); ++i) {
-    if (advance_) advance_();
-    std::uint8_t b = 0;
-    for (int j = 0; j < 8; ++j) {
-      clock_pulse();
-      if (data_out_high()) b = static_cast<std::uint8_t>(b | (0x80 >> j));
-    }
-    image[i] = b;
+  // the period that shifts it out.
+  std::array<std::uint32_t, image::kImageSize> bytes{};
+  for (std::uint32_t& byte : bytes) {
+    advance();
+    cable_.clock_in(kByteBits, &byte);
   }
-  data_out(kDeselect);
-  delay_100us(1);
+  cable_.deselect();
+  cable_.wait_at_least(kBitWaitNs);
+  cable_.flush();
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(bytes[i]);
+}
+
+bool EepromLink::wait_until_ready() {
+  // Selected between commands, a 93C56 shows busy on DO (low) until its
+  // programming cycle ends. Chip select then stays high into the next start
+  // bit.
+  cable_.select(false);
+  cable_.wait_at_least(kStatusValidNs);
+  for (std::int64_t waited = 0; !cable_.sample_do(); waited += kReadyPollNs) {
+    if (waited >= kReadyTimeoutNs) return false;
+    cable_.wait_at_least(kReadyPollNs);
+  }
+  return true;
+}
+
+// Deselecting ends the WRITE just sent, which starts the chip's programming
+// cycle; the chip takes no command until the cycle is over. The fixed pause
+// covers most chips, the ready signal the slower ones.
+bool EepromLink::let_previous_word_program(bool word_written) {
+  cable_.deselect();
+  cable_.wait_at_least(kProgramPauseNs);
+  return !word_written || wait_until_ready();
 }
 
 bool EepromLink::write_eeprom(const image::Image& image) {
-  auto send_byte = [this](std::uint8_t b) {
-    for (int j = 7; j >= 0; --j) send_bit(((b >> j) & 1) != 0);
-  };
-  // Deselecting ends the WRITE just sent, which starts the chip's own
-  // programming cycle; 5 ms covers it, as the chip takes no command until
-  // the cycle is over.
-  auto deselect_and_let_program = [this] {
-    data_out(kDeselect);
-    delay_100us(50);
-  };
-
   send_command(kCmdEwen);
+  bool ready = true;
   for (int w = 0; w < kWords; ++w) {
-    if (advance_) advance_();
-    deselect_and_let_program();
+    advance();
+    ready = let_previous_word_program(w > 0);
+    if (!ready) break;
     send_command(static_cast<std::uint16_t>(kCmdWrite + w));
-    send_byte(image[2 * static_cast<std::size_t>(w)]);
-    send_byte(image[2 * static_cast<std::size_t>(w) + 1]);
+    const auto at = 2 * static_cast<std::size_t>(w);
+    cable_.shift_out(static_cast<std::uint32_t>(image[at] << kByteBits | image[at + 1]), kWordBits);
   }
-  // The last word needs the same pause: sent with chip select still high,
-  // EWDS would only be trailing clocks of that WRITE, leaving the chip
-  // write-enabled.
-  deselect_and_let_program();
-  send_command(kCmdEwds);
-  data_out(kDeselect);
-  delay_100us(1);
-  return true;
+  // Sent with chip select still high, EWDS would only be trailing clocks of
+  // the last WRITE, leaving the chip write-enabled; and like any command it
+  // has to wait for that word.
+  ready = ready && let_previous_word_program(true);
+  if (ready) send_command(kCmdEwds);
+  cable_.deselect();
+  cable_.wait_at_least(kBitWaitNs);
+  cable_.flush();
+  return ready;
 }
 
 }  // namespace q5::link

@@ -1,25 +1,16 @@
-// The Microwire conversation with the pager's 93C56 EEPROM over the cable
-// lines of the parallel port.
-//
-// Data register: bit 0 CS, bit 1 DI, bits 2-3 the release lines.
-// Status register bit 6: DO. Control register bit 0: SK, inverted by the
-// port hardware (1 = clock idle, pin low).
+// The Microwire conversation with the pager's 93C56 EEPROM, spoken through
+// the bit-level operations of a cable. Nothing here knows how the cable
+// reaches the lines: results are read only after the cable has flushed.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 
+#include "cable.h"
 #include "image/image.h"
-#include "port_io.h"
 
 namespace q5::link {
-
-// Values written to the data register.
-constexpr std::uint8_t kDeselect = 0x00;
-constexpr std::uint8_t kSelectBit0 = 0x01;
-constexpr std::uint8_t kSelectBit1 = 0x03;
-constexpr std::uint8_t kRelease = 0x0C;
-constexpr std::uint8_t kDoMask = 0x40;
 
 // Ten-bit command fields (after the start bit).
 constexpr std::uint16_t kCmdRead0 = 0x200;
@@ -29,13 +20,33 @@ constexpr std::uint16_t kCmdEwds = 0x00F;
 
 constexpr int kWords = 128;
 
+// Clock periods the link check gives at most, and the one after which a
+// 93C56 drives its dummy zero (the first opcode bit and eight address bits
+// go before it; two more periods come before the loop).
+constexpr int kCheckMaxPulses = 11;
+constexpr int kDummyZeroPulse = 9;
+
+// Deselected before each WRITE, so that the previous word can program.
+constexpr std::int64_t kProgramPauseNs = 5'000'000;
+// How much longer than that pause a chip may stay busy: 93C56 parts are
+// rated up to 10 ms per word, and this leaves them twice as much.
+constexpr std::int64_t kReadyTimeoutNs = 20'000'000;
+// Between chip select rising and DO showing the chip's state (a real chip
+// needs well under 1 us), and between two looks at DO while it is busy.
+constexpr std::int64_t kStatusValidNs = 10'000;
+constexpr std::int64_t kReadyPollNs = 100'000;
+
+// Settling times of the lines when the link opens and closes.
+constexpr std::int64_t kClockIdleSettleNs = 200'000'000;
+constexpr std::int64_t kDeselectSettleNs = 100'000'000;
+constexpr std::int64_t kCloseSettleNs = 10'000'000;
+constexpr std::int64_t kReleaseSettleNs = 100'000'000;
+
 class EepromLink {
  public:
-  // `port_base` is read at every register access, so a change of LPT in the
-  // menu takes effect at once. `advance` is called once per byte read and
-  // once per word written (the progress bar).
-  EepromLink(PortIo& io, Clock& clock, std::function<std::uint16_t()> port_base);
+  explicit EepromLink(Cable& cable);
 
+  // Called once per byte read and once per word written (the progress bar).
   void set_progress(std::function<void()> advance) { advance_ = std::move(advance); }
 
   bool open_link();
@@ -43,26 +54,18 @@ class EepromLink {
   bool check_link();
   void send_command(std::uint16_t field);
   void read_eeprom(image::Image& image);
-  // Writes words 0 to 127. The last word, like every other, is deselected
-  // and given 5 ms before the EWDS that follows it, so EWDS reaches the chip
-  // and word 127 is programmed before it. Always returns true.
+  // Writes words 0 to 127. Each WRITE, the EWDS after the last one
+  // included, waits for the previous word's programming cycle: the 5 ms
+  // pause, then the chip's own ready signal. False when the chip never
+  // became ready; the write stops there, chip deselected.
   bool write_eeprom(const image::Image& image);
 
-  // The timing primitives, public for their own tests.
-  void delay_us(std::uint32_t us);
-  void delay_100us(std::uint32_t n) { delay_us(100 * n); }
-  void clock_pulse();
-
  private:
-  void data_out(std::uint8_t value);
-  void control_out(std::uint8_t value);
-  bool data_out_high();
-  void send_bit(bool bit);
-  void sleep_ms(int ms);
+  void advance();
+  bool let_previous_word_program(bool word_written);
+  bool wait_until_ready();
 
-  PortIo& io_;
-  Clock& clock_;
-  std::function<std::uint16_t()> port_base_;
+  Cable& cable_;
   std::function<void()> advance_;
 };
 

@@ -196,7 +196,11 @@ void Eeprom93C56::deselected(std::int64_t now_ns) {
       case Pending::erase_all: words_.fill(0xFFFF); break;
       case Pending::none: break;
     }
-    if (pending_ != Pending::none) busy_until_ns_ = now_ns + program_ns_;
+    // A chip that never finishes is emulated with a program time near the
+    // clock's end; the sum must not wrap round into the past.
+    if (pending_ != Pending::none) {
+      busy_until_ns_ = program_ns_ > kNever - now_ns ? kNever : now_ns + program_ns_;
+    }
   }
   pending_ = Pending::none;
   phase_ = Phase::idle;

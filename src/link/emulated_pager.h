@@ -13,6 +13,7 @@
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,7 +49,10 @@ class Eeprom93C56 {
   // size on the cable (its dummy zero comes one clock early or late).
   void set_address_bits(int bits);
   int address_bits() const { return address_bits_; }
-  // Length of the self-timed programming cycle after a WRITE.
+  // Length of the self-timed programming cycle after a WRITE: about 3 ms
+  // for a fast part, up to 6 ms for a low-voltage one, 10 ms for the
+  // slowest; kNeverReady for a chip that hangs in its first cycle.
+  static constexpr std::int64_t kNeverReady = std::numeric_limits<std::int64_t>::max();
   void set_program_time_ns(std::int64_t ns) { program_ns_ = ns; }
   void set_timing(const LineTiming& timing) { timing_ = timing; }
 

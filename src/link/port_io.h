@@ -28,19 +28,26 @@ class Clock {
   virtual ~Clock() = default;
   // Monotonic time in nanoseconds.
   virtual std::int64_t now_ns() = 0;
-  // Holds the thread until at least `ns` have passed, without sleeping
-  // (bit timing: a sleep may oversleep by far more than a bit lasts).
-  virtual void busy_wait_ns(std::int64_t ns) = 0;
-  // Gives the processor away for at least `ns` (settling times).
-  virtual void sleep_ns(std::int64_t ns) = 0;
+  // Holds the thread for at least `ns`, never less: the chip's set-up and
+  // clock times depend on it.
+  virtual void wait_ns(std::int64_t ns) = 0;
 };
 
-// The real monotonic clock.
+// The real monotonic clock. A wait of a millisecond or more sleeps until
+// shortly before its deadline and spins only the rest, so that the settling
+// and programming pauses leave the processor to others without ending late;
+// shorter waits (the bit timing) spin all the way, as a sleep could oversleep
+// by more than a bit lasts.
 class SteadyClock final : public Clock {
  public:
+  // Waits from this long on sleep first.
+  static constexpr std::int64_t kSleepFromNs = 1'000'000;
+  // What a sleep leaves to spinning: more than the kernel's usual timer
+  // slack and wake-up latency, so the sleep does not overshoot the deadline.
+  static constexpr std::int64_t kSpinTailNs = 200'000;
+
   std::int64_t now_ns() override;
-  void busy_wait_ns(std::int64_t ns) override;
-  void sleep_ns(std::int64_t ns) override;
+  void wait_ns(std::int64_t ns) override;
 };
 
 // A clock that only moves when waited on: whole transfers run in
@@ -48,9 +55,10 @@ class SteadyClock final : public Clock {
 class VirtualClock final : public Clock {
  public:
   std::int64_t now_ns() override { return now_; }
-  void busy_wait_ns(std::int64_t ns) override { if (ns > 0) now_ += ns; }
-  void sleep_ns(std::int64_t ns) override { if (ns > 0) now_ += ns; }
-  void advance_ns(std::int64_t ns) { now_ += ns; }
+  void wait_ns(std::int64_t ns) override { advance_ns(ns); }
+  void advance_ns(std::int64_t ns) {
+    if (ns > 0) now_ += ns;
+  }
 
  private:
   std::int64_t now_ = 0;

@@ -1,15 +1,17 @@
-// The link's protocol against the emulated chip, on a virtual clock: every
-// wait is accounted exactly and whole transfers take milliseconds.
+// The link's protocol over the parallel-port cable against the emulated
+// chip, on a virtual clock: every wait is accounted exactly and whole
+// transfers take milliseconds.
+#include "link/eeprom_link.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <set>
 #include <vector>
 
-#include "link/eeprom_link.h"
 #include "link/emulated_pager.h"
+#include "link/lpt_cable.h"
 
 namespace q5::link {
 namespace {
@@ -22,9 +24,64 @@ image::Image pattern(unsigned mask, unsigned step) {
 }
 const image::Image kNew = pattern(0, 1), kOld = pattern(0xA5, 7);
 
+// EWEN, a WRITE per word, EWDS.
+std::vector<std::uint16_t> write_commands() {
+  std::vector<std::uint16_t> expected{kCmdEwen};
+  for (std::uint16_t w = 0; w < kWords; ++w) expected.push_back(static_cast<std::uint16_t>(kCmdWrite + w));
+  expected.push_back(kCmdEwds);
+  return expected;
+}
+
+// A cable that, like one sending its operations in batches, hands results
+// over only at flush(): a protocol that reads them earlier reads garbage.
+class BatchingCable final : public Cable {
+ public:
+  explicit BatchingCable(Cable& pins) : pins_(pins) {}
+
+  void select(bool di) override { pins_.select(di); }
+  void deselect() override { pins_.deselect(); }
+  void release_lines() override { pins_.release_lines(); }
+  void clock_idle() override { pins_.clock_idle(); }
+  void pulse(int n) override { pins_.pulse(n); }
+  void shift_out(std::uint32_t bits, int n) override { pins_.shift_out(bits, n); }
+  void clock_in(int n, std::uint32_t* bits) override {
+    std::uint32_t value = 0;
+    pins_.clock_in(n, &value);
+    *bits = 0xDEADBEEF;
+    bits_.push_back({bits, value});
+  }
+  void clock_until_low(int max, int* pulse) override {
+    int value = 0;
+    pins_.clock_until_low(max, &value);
+    *pulse = -1;
+    pulses_.push_back({pulse, value});
+  }
+  bool sample_do() override {
+    flush();
+    return pins_.sample_do();
+  }
+  void wait_at_least(std::int64_t ns) override {
+    flush();
+    pins_.wait_at_least(ns);
+  }
+  void flush() override {
+    for (auto [to, value] : bits_) *to = value;
+    for (auto [to, value] : pulses_) *to = value;
+    bits_.clear();
+    pulses_.clear();
+  }
+
+ private:
+  Cable& pins_;
+  std::vector<std::pair<std::uint32_t*, std::uint32_t>> bits_;
+  std::vector<std::pair<int*, int>> pulses_;
+};
+
 class LinkTest : public ::testing::Test {
  protected:
-  LinkTest() { link.set_progress([this] { ++advances; }); }
+  LinkTest() {
+    link.set_progress([this] { ++advances; });
+  }
 
   // Only the values and ports the protocol uses were written, and the chip
   // saw every timing rule kept.
@@ -38,9 +95,12 @@ class LinkTest : public ::testing::Test {
     for (const auto& v : port.chip().violations()) ADD_FAILURE() << v.what;
   }
 
+  std::uint8_t data_register() { return port.port_in(kLpt1Base + kDataRegister); }
+
   VirtualClock clock;
   EmulatedPagerPort port{clock, kLpt1Base};
-  EepromLink link{port, clock, [] { return kLpt1Base; }};
+  LptCable cable{port, clock, [] { return kLpt1Base; }};
+  EepromLink link{cable};
   int advances = 0;
 };
 
@@ -51,15 +111,13 @@ TEST_F(LinkTest, WriteLeavesTheImageInAWriteDisabledChipAndReadGivesItBack) {
 
   ASSERT_TRUE(link.write_eeprom(kNew));
   EXPECT_EQ(port.clock_pulses(), 3478u);
-  std::vector<std::uint16_t> expected{0x0C0};
-  for (std::uint16_t w = 0; w < 128; ++w) expected.push_back(static_cast<std::uint16_t>(0x100 + w));
-  expected.push_back(0x00F);
-  EXPECT_EQ(port.chip().commands(), expected);
+  EXPECT_EQ(port.chip().commands(), write_commands());
   EXPECT_EQ(advances, 128);
   // EWDS reached the chip, and only after word 127 had been programmed.
   EXPECT_FALSE(port.chip().write_enabled());
   EXPECT_EQ(port.chip().word(127), 0xFEFF);  // high byte first
   EXPECT_EQ(port.chip().save(), kNew);
+  EXPECT_EQ(data_register(), kDeselect);
   expect_clean_lines();
 
   link.close_link();
@@ -73,7 +131,7 @@ TEST_F(LinkTest, WriteLeavesTheImageInAWriteDisabledChipAndReadGivesItBack) {
   EXPECT_EQ(advances, 128 + 256);
   EXPECT_EQ(back, kNew);
   link.close_link();
-  EXPECT_EQ(port.port_in(kLpt1Base), 0x0C);  // release lines up
+  EXPECT_EQ(data_register(), kRelease);
   expect_clean_lines();
 }
 
@@ -101,7 +159,8 @@ TEST(CheckLink, AcceptsOnlyAnEightBitAddressFieldAtTheSelectedPort) {
     EmulatedPagerPort pager(vclock, kLpt1Base);
     pager.set_present(c.present);
     pager.chip().set_address_bits(c.address_bits);
-    EepromLink probe(pager, vclock, [&c] { return c.selected_base; });
+    LptCable cable(pager, vclock, [&c] { return c.selected_base; });
+    EepromLink probe(cable);
     EXPECT_EQ(probe.open_link(), c.ok);
     EXPECT_EQ(pager.clock_pulses(), c.pulses);
     const std::set<std::uint16_t> lpt2{0x278, 0x279, 0x27A};
@@ -116,7 +175,8 @@ TEST_F(LinkTest, CablePulledMidWriteLeavesTheOldWordsBehind) {
   port.clear_records();
   // EWEN, then 64 complete words: the 65th WRITE never arrives.
   port.pull_cable_after_pulses(11 + 64 * 27);
-  EXPECT_TRUE(link.write_eeprom(kNew));  // the link cannot tell
+  // The link cannot tell: a pulled DO line floats high, which reads ready.
+  EXPECT_TRUE(link.write_eeprom(kNew));
   EXPECT_TRUE(port.cable_pulled());
   EXPECT_FALSE(link.open_link());
 
@@ -143,24 +203,88 @@ TEST_F(LinkTest, WaitsShorterThanTheChipNeedsAreCaught) {
       << port.chip().violations().front().what;
 }
 
-// The real clock's waits are never shorter than asked (how much longer
-// depends on the machine's load, so that is not tested).
-TEST(SteadyClockWaits, LastAtLeastWhatWasAsked) {
-  SteadyClock clock;
-  EmulatedPagerPort port(clock);
-  EepromLink link(port, clock, [] { return kLpt1Base; });
-  const auto elapsed_ns = [](auto since) {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - since).count();
-  };
-  for (std::int64_t us : {1, 100, 250, 5000}) {
-    SCOPED_TRACE(us);
-    auto start = std::chrono::steady_clock::now();
-    link.delay_us(static_cast<std::uint32_t>(us));
-    EXPECT_GE(elapsed_ns(start), us * 1000);
-    start = std::chrono::steady_clock::now();
-    clock.sleep_ns(us * 1000);
-    EXPECT_GE(elapsed_ns(start), us * 1000);
+// 93C56 parts take 3 ms to 10 ms to program a word. Slower ones than the
+// fixed pause are waited for on their ready signal; no command reaches a
+// chip that is still programming (the emulation counts that a violation),
+// and the pulses and fields stay those of a fast chip.
+TEST(LinkSlowChips, AreWaitedForAndEndVerifiedAndWriteDisabled) {
+  for (std::int64_t program_ms : {3, 6, 10}) {
+    SCOPED_TRACE(program_ms);
+    VirtualClock clock;
+    EmulatedPagerPort port(clock);
+    port.chip().set_program_time_ns(program_ms * 1'000'000);
+    port.chip().load(kOld);
+    LptCable cable(port, clock, [] { return kLpt1Base; });
+    EepromLink link(cable);
+    ASSERT_TRUE(link.open_link());
+    port.clear_records();
+
+    EXPECT_TRUE(link.write_eeprom(kNew));
+    EXPECT_EQ(port.clock_pulses(), 3478u);
+    EXPECT_EQ(port.chip().commands(), write_commands());
+    EXPECT_FALSE(port.chip().write_enabled());
+    EXPECT_EQ(port.chip().save(), kNew);
+    EXPECT_EQ(port.chip().violation_count(), 0u);
+    for (const auto& v : port.chip().violations()) ADD_FAILURE() << v.what;
+    for (unsigned v = 0; v < 256; ++v) {
+      EXPECT_TRUE(!port.data_values().test(v) || v == 0x00 || v == 0x01 || v == 0x03 || v == 0x0C) << v;
+    }
+
+    image::Image back{};
+    link.read_eeprom(back);
+    EXPECT_EQ(back, kNew);
   }
+}
+
+TEST_F(LinkTest, ChipThatNeverBecomesReadyFailsTheWriteAndIsLeftDeselected) {
+  port.chip().set_program_time_ns(Eeprom93C56::kNeverReady);
+  port.chip().load(kOld);
+  ASSERT_TRUE(link.open_link());
+  port.clear_records();
+  const std::int64_t start = clock.now_ns();
+
+  EXPECT_FALSE(link.write_eeprom(kNew));
+  EXPECT_EQ(port.chip().commands(), (std::vector<std::uint16_t>{kCmdEwen, kCmdWrite}));
+  EXPECT_EQ(data_register(), kDeselect);
+  EXPECT_EQ(advances, 2);
+  // Given up after the pause and 20 ms more of waiting for DO, not later.
+  constexpr std::int64_t kCommandNs = 11 * 300'000 + 100'000;
+  constexpr std::int64_t kFirstWordNs = kCommandNs + 5'000'000 + kCommandNs + 16 * 300'000;
+  const std::int64_t waited = clock.now_ns() - start - kFirstWordNs - 5'000'000;
+  EXPECT_GE(waited, 20'000'000);
+  EXPECT_LT(waited, 21'000'000);
+  expect_clean_lines();
+}
+
+// The pause and the ready signal cost a fast chip nothing it did not pay
+// before: EWEN, 128 words of pause, command and 16 bits, the pause before
+// EWDS, EWDS, and the last deselect.
+TEST_F(LinkTest, WriteToAFastChipLastsAsLongAsItsFixedWaits) {
+  constexpr std::int64_t kBitSentNs = 300'000;
+  constexpr std::int64_t kCommandNs = 11 * kBitSentNs + 100'000;
+  constexpr std::int64_t kWordNs = 5'000'000 + kCommandNs + 16 * kBitSentNs;
+  constexpr std::int64_t kPlainWriteNs = kCommandNs + kWords * kWordNs + kCommandNs + 100'000;
+  ASSERT_TRUE(link.open_link());
+  const std::int64_t start = clock.now_ns();
+  ASSERT_TRUE(link.write_eeprom(kNew));
+  const double ratio = static_cast<double>(clock.now_ns() - start) / kPlainWriteNs;
+  EXPECT_GE(ratio, 1.0);
+  EXPECT_LE(ratio, 1.01);
+}
+
+// The protocol never counts on a result before the cable has flushed.
+TEST_F(LinkTest, ResultsAreTakenOnlyAfterTheCableFlushed) {
+  BatchingCable batching(cable);
+  EepromLink batched(batching);
+  port.chip().set_program_time_ns(6'000'000);
+  ASSERT_TRUE(batched.open_link());
+  ASSERT_TRUE(batched.write_eeprom(kNew));
+  image::Image back{};
+  batched.read_eeprom(back);
+  EXPECT_EQ(back, kNew);
+  EXPECT_TRUE(batched.check_link());
+  port.set_present(false);
+  EXPECT_FALSE(batched.check_link());
 }
 
 }  // namespace

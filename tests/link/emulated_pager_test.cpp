@@ -81,6 +81,39 @@ TEST(EmulatedChip, WritesOnlyWhenEnabledWhenDeselectedAndNotWhileProgramming) {
   EXPECT_EQ(w.port.chip().word(5), 0x0A0B);
 }
 
+// Selected before a start bit, the chip shows its programming cycle on DO:
+// low while busy, high from the moment it is done, for every cycle length a
+// 93C56 may have; one that never finishes stays low.
+TEST(EmulatedChip, ShowsItsProgrammingCycleOnDataOut) {
+  constexpr std::int64_t kHour = 3'600'000'000'000;
+  for (std::int64_t program_ns : {std::int64_t{3'000'000}, std::int64_t{6'000'000}, std::int64_t{10'000'000},
+                                   Eeprom93C56::kNeverReady}) {
+    SCOPED_TRACE(program_ns);
+    Wire w;
+    w.port.chip().set_program_time_ns(program_ns);
+    w.ewen();
+    w.command(0x105);
+    w.word(0x0A0B);
+    w.data(0x00);  // programming starts as chip select falls
+    const std::int64_t started = w.clock.now_ns();
+    w.step();
+    w.data(0x01);
+    EXPECT_FALSE(w.do_line()) << "busy at once";
+    const bool finishes = program_ns != Eeprom93C56::kNeverReady;
+    w.clock.advance_ns((finishes ? started + program_ns : kHour) - w.clock.now_ns() - 1);
+    EXPECT_FALSE(w.do_line()) << "busy to the end of the cycle";
+    w.clock.advance_ns(1);
+    EXPECT_EQ(w.do_line(), finishes) << "ready when the cycle is over";
+    if (!finishes) continue;
+    // Chip select kept high into the next start bit: the chip takes it.
+    w.command(0x106);
+    w.word(0x0C0D);
+    w.deselect();
+    EXPECT_EQ(w.port.chip().violation_count(), 0u);
+    EXPECT_EQ(w.port.chip().word(6), 0x0C0D);
+  }
+}
+
 // What the pause before EWDS in the link's write is for: sent straight after
 // the last data bit, chip select still high, EWDS is only more clocks of the
 // WRITE, and the chip stays write-enabled.

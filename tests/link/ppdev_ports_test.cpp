@@ -1,58 +1,216 @@
-// The ppdev ports where no parallel port can be had: the failure must say
-// which device and why, and the ports must then behave as absent ones.
-#include <gtest/gtest.h>
+// The ppdev ports where no parallel port can be had: what the window logs
+// about ports that would not open, ports that then behave as absent ones,
+// and a claim that gives up on a port held elsewhere instead of hanging.
+#include "link/ppdev_ports.h"
 
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include "link/ppdev_ports.h"
+#include <thread>
+#include <vector>
 
 namespace q5::link {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+constexpr const char* kLpt1 = "LPT1 (/dev/parport0)";
+constexpr const char* kLpt2 = "LPT2 (/dev/parport1)";
 
-TEST(PpdevPorts, FailureNamesTheDeviceTheErrorAndTheRemedyAndPortsFloatHigh) {
+TEST(PpdevStartUpLog, NamesEachPortThatWouldNotOpenAndWhatToDo) {
+  using Lines = std::vector<std::string>;
   struct Case {
     const char* name;
-    std::string device;
-    int error;
-    const char* remedy;
+    int lpt1, lpt2;  // errno of each open, 0 when it opened
+    bool any_opened;
+    Lines lines;
   };
-  const fs::path dir = fs::temp_directory_path() / ("q5_ppdev_test_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const auto plain_file = [&dir](const char* name, fs::perms perms) {
-    std::ofstream(dir / name) << "not a port";
-    fs::permissions(dir / name, perms);
-    return (dir / name).string();
-  };
-  const std::string missing = (dir / "parport-missing").string();
   const Case cases[] = {
-      {"no such device", missing, ENOENT, "sudo modprobe ppdev"},
-      {"not a parallel port", plain_file("plain", fs::perms::owner_read | fs::perms::owner_write), ENOTTY, ""},
-      {"permission refused", plain_file("locked", fs::perms::none), EACCES, "sudo adduser $USER lp"},
+      {"both open", 0, 0, true, {}},
+      {"no second port", 0, ENOENT, true, {}},
+      {"second port refused",
+       0,
+       EACCES,
+       true,
+       {"LPT2 (/dev/parport1): Permission denied - add yourself to the group lp"}},
+      {"first port not permitted",
+       EPERM,
+       0,
+       true,
+       {"LPT1 (/dev/parport0): Operation not permitted - add yourself to the group lp"}},
+      {"second port without hardware", 0, ENODEV, true, {"LPT2 (/dev/parport1): No such device"}},
+      {"ppdev not loaded",
+       ENOENT,
+       ENOENT,
+       false,
+       {"LPT1 (/dev/parport0): No such file or directory - is the ppdev module loaded?",
+        "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"}},
+      {"refused, and no second port",
+       EACCES,
+       ENOENT,
+       false,
+       {"LPT1 (/dev/parport0): Permission denied - add yourself to the group lp",
+        "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"}},
+      {"busy, and no second port",
+       EBUSY,
+       ENOENT,
+       false,
+       {"LPT1 (/dev/parport0): Device or resource busy",
+        "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.error == EACCES && ::geteuid() == 0) continue;  // root opens anything
-    PpdevPorts ports(c.device, missing);
-    EXPECT_FALSE(ports.open_all());
-    EXPECT_FALSE(ports.is_open(0));
-    const std::string& text = ports.failures();
-    EXPECT_TRUE(contains(text, c.device + " (LPT1, 0x378)")) << text;
-    EXPECT_TRUE(contains(text, std::strerror(c.error))) << text;
-    EXPECT_TRUE(contains(text, c.remedy)) << text;
-    // Both devices are reported, one line each.
-    EXPECT_TRUE(contains(text, "\n" + missing + " (LPT2, 0x278)")) << text;
+    const std::vector<PortOpening> openings{{kLpt1, c.lpt1}, {kLpt2, c.lpt2}};
+    EXPECT_EQ(port_opening_log(openings), c.lines);
+    EXPECT_EQ(any_port_opened(openings), c.any_opened);
+  }
+}
 
-    // Ports not opened read as nothing attached, and writes to them go nowhere.
+// A pipe that nobody writes stands in for a port another program holds:
+// reading it blocks like PPCLAIM, until a signal or a byte arrives.
+class HeldPort {
+ public:
+  HeldPort() { EXPECT_EQ(::pipe(fds_), 0); }
+  ~HeldPort() {
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+  BlockingClaim claim() const {
+    return [fd = fds_[0]](int) {
+      char byte = 0;
+      return ::read(fd, &byte, 1) == 1 ? 0 : -1;
+    };
+  }
+  void let_go() const { EXPECT_EQ(::write(fds_[1], "x", 1), 1); }
+
+ private:
+  int fds_[2] = {-1, -1};
+};
+
+TEST(PpdevClaim, GivesUpOnAPortHeldElsewhereAndTakesAFreeOne) {
+  HeldPort held;
+  const BlockingClaim free_port = [](int) { return 0; };
+  const BlockingClaim no_port = [](int) {
+    errno = ENXIO;
+    return -1;
+  };
+  struct Case {
+    const char* name;
+    BlockingClaim claim;
+    ClaimStatus status;
+    std::string cause;
+  };
+  const Case cases[] = {
+      {"free", free_port, ClaimStatus::claimed, ""},
+      {"held for good", held.claim(), ClaimStatus::in_use,
+       "LPT1 (/dev/parport0): still held by another program after 0.05 s"},
+      {"no port behind the device", no_port, ClaimStatus::unavailable,
+       "LPT1 (/dev/parport0): No such device or address"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Claim claim = claim_within(c.claim, 3, 50ms, kLpt1);
+    EXPECT_EQ(claim.status, c.status);
+    EXPECT_EQ(claim.cause, c.cause);
+  }
+}
+
+TEST(PpdevClaim, TakesThePortWhenTheOtherProgramLetsGoInTime) {
+  HeldPort held;
+  std::thread other([&held] {
+    std::this_thread::sleep_for(20ms);
+    held.let_go();
+  });
+  EXPECT_EQ(claim_within(held.claim(), 3, 10s, kLpt1).status, ClaimStatus::claimed);
+  other.join();
+}
+
+// A thread that blocks signals (as some libraries' threads do) must still
+// have its claim cut short, and keeps its mask afterwards.
+TEST(PpdevClaim, IsBoundedEvenWhereTheTimerSignalIsBlocked) {
+  HeldPort held;
+  sigset_t blocked, before, after;
+  sigfillset(&blocked);
+  pthread_sigmask(SIG_BLOCK, &blocked, &before);
+  const Claim claim = claim_within(held.claim(), 3, 30ms, kLpt1);
+  pthread_sigmask(SIG_SETMASK, &before, &after);
+  EXPECT_EQ(claim.status, ClaimStatus::in_use);
+  EXPECT_EQ(sigismember(&after, SIGRTMIN), 1);
+  // Nothing of the claim's timer is left to interrupt what comes next.
+  sigset_t pending;
+  sigpending(&pending);
+  EXPECT_EQ(sigismember(&pending, SIGRTMIN), 0);
+}
+
+class PpdevPortsTest : public ::testing::Test {
+ protected:
+  PpdevPortsTest() { fs::create_directories(dir); }
+  ~PpdevPortsTest() override { fs::remove_all(dir); }
+
+  std::string plain_file(const char* name, fs::perms perms) {
+    std::ofstream(dir / name) << "not a port";
+    fs::permissions(dir / name, perms);
+    return (dir / name).string();
+  }
+  std::string missing() const { return (dir / "parport-missing").string(); }
+  static std::string name(int lpt, const std::string& device) {
+    return "LPT" + std::to_string(lpt) + " (" + device + ")";
+  }
+
+  const fs::path dir = fs::temp_directory_path() / ("q5_ppdev_test_" + std::to_string(::getpid()));
+  VirtualClock clock;
+};
+
+// Start-up opens without claiming; the claim tells what is wrong with the
+// device; and ports that cannot be used read as nothing attached, writes
+// to them going nowhere.
+TEST_F(PpdevPortsTest, FailureNamesTheDeviceTheErrorAndTheRemedyAndPortsFloatHigh) {
+  struct Case {
+    const char* name;
+    std::string device;
+    int open_error;
+    std::string claim_cause;  // the device's part after "LPTn (path): "
+    std::string log;          // LPT1's start-up line (LPT2 is missing)
+  };
+  const auto rw = fs::perms::owner_read | fs::perms::owner_write;
+  const Case cases[] = {
+      {"no such device", missing(), ENOENT, "No such file or directory",
+       "No such file or directory - is the ppdev module loaded?"},
+      {"not a parallel port", plain_file("plain", rw), 0, "Inappropriate ioctl for device", ""},
+      {"permission refused", plain_file("locked", fs::perms::none), EACCES, "Permission denied",
+       "Permission denied - add yourself to the group lp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.open_error == EACCES && ::geteuid() == 0) continue;  // root opens anything
+    PpdevPorts ports(clock, {{c.device, missing()}, ppdev_claim, 50ms});
+    ASSERT_EQ(ports.openings().size(), 2u);
+    EXPECT_EQ(ports.openings()[0].error, c.open_error);
+    EXPECT_EQ(ports.is_open(0), c.open_error == 0);
+    EXPECT_EQ(ports.openings()[1].error, ENOENT);
+
+    std::vector<std::string> log;
+    if (!c.log.empty()) log.push_back(name(1, c.device) + ": " + c.log);
+    if (c.open_error != 0)
+      log.push_back(name(2, missing()) + ": No such file or directory - is the ppdev module loaded?");
+    EXPECT_EQ(port_opening_log(ports.openings()), log);
+
+    const Claim lpt1 = ports.access(0).claim();
+    EXPECT_EQ(lpt1.status, ClaimStatus::unavailable);
+    EXPECT_EQ(lpt1.cause, name(1, c.device) + ": " + c.claim_cause);
+    const Claim lpt2 = ports.access(1).claim();
+    EXPECT_EQ(lpt2.status, ClaimStatus::unavailable);
+    EXPECT_EQ(lpt2.cause, name(2, missing()) + ": No such file or directory");
+    EXPECT_EQ(ports.access(1).name(), name(2, missing()));
+
     for (std::uint16_t base : {kLpt1Base, kLpt2Base}) {
       for (std::uint16_t reg : {kDataRegister, kStatusRegister, kControlRegister}) {
         const auto port = static_cast<std::uint16_t>(base + reg);
@@ -60,10 +218,21 @@ TEST(PpdevPorts, FailureNamesTheDeviceTheErrorAndTheRemedyAndPortsFloatHigh) {
         EXPECT_EQ(ports.port_in(port), 0xFF) << std::hex << port;
       }
     }
-    ports.close_all();
-    EXPECT_EQ(ports.port_in(kLpt1Base + kStatusRegister), 0xFF);
   }
-  fs::remove_all(dir);
+}
+
+// The claim behind each port is the one the options give, bounded by their
+// time-out.
+TEST_F(PpdevPortsTest, ClaimsThroughTheGivenClaimAndTimeOut) {
+  HeldPort held;
+  const std::string device = plain_file("port", fs::perms::owner_read | fs::perms::owner_write);
+  PpdevPorts ports(clock, {{device, device}, held.claim(), 30ms});
+  const Claim refused = ports.access(1).claim();
+  EXPECT_EQ(refused.status, ClaimStatus::in_use);
+  EXPECT_EQ(refused.cause, name(2, device) + ": still held by another program after 0.03 s");
+  held.let_go();
+  EXPECT_EQ(ports.access(1).claim().status, ClaimStatus::claimed);
+  ports.access(1).release();
 }
 
 }  // namespace
