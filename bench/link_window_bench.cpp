@@ -18,6 +18,7 @@
 #include "app/platform.h"
 #include "app/prompts.h"
 #include "image/codec.h"
+#include "link/emulated_access.h"
 #include "link/emulated_pager.h"
 
 namespace {
@@ -38,7 +39,7 @@ class CountingPrompts final : public Prompts {
   int beeps = 0;
 };
 
-// A pager on LPT1 with port access granted, timed on the given clock.
+// A pager on LPT1, its port free to claim, timed on the given clock.
 template <class ClockType>
 class EmulatedPlatform final : public Platform {
  public:
@@ -50,15 +51,15 @@ class EmulatedPlatform final : public Platform {
     pager.chip().load(q5::image::encode(factory));
   }
 
-  int os_version() override { return 6; }
-  bool driver_init() override { return true; }
-  void driver_shutdown() override {}
+  PortsOpened open_ports() override { return {true, {}}; }
+  void close_ports() override {}
   void timer_init() override {}
-  q5::link::PortIo& ports() override { return pager; }
-  q5::link::Clock& clock() override { return time; }
+  q5::link::CableAccess& lpt(int index) override { return index == 0 ? lpt1 : lpt2; }
 
   ClockType time;
   EmulatedPagerPort pager{time, q5::link::kLpt1Base};
+  q5::link::EmulatedLptAccess lpt1{pager, time, 0};
+  q5::link::EmulatedLptAccess lpt2{pager, time, 1};
 };
 
 // The main window and its progress window, shown as the program shows them.

@@ -1,5 +1,5 @@
-// The main window's frame: start-up, menus, the message log, and the
-// plumbing that binds the handlers to the controls' events.
+// The main window's frame: start-up, menus, the message log, and the mirror
+// between the settings form and the widgets that show it.
 #include "app/Q5_c.h"
 
 #include <QAction>
@@ -11,6 +11,8 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 #include "app/field_events.h"
 #include "app/platform.h"
@@ -21,25 +23,49 @@ TMain_Page* Main_Page = nullptr;
 
 namespace {
 
-constexpr int kDriverVersion = 5;  // from this version on, port access goes through the driver
-
 constexpr const char* kPortInitSuccess = "Port init success.";
 constexpr const char* kDriverMissing = "Driver missing or disable, can't access the paraller port.";
 constexpr const char* kSimulatedPager = "Simulated pager: no parallel port is used.";
 
+// A line edit without a limit, as Qt has it.
+constexpr int kNoLimit = 32767;
+
+QString from_latin1(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Characters beyond Latin-1 cannot reach the image; they count as '?'.
+std::string to_latin1(const QString& text) { return text.toLatin1().toStdString(); }
+
+QStringList item_texts(const std::vector<std::string>& items) {
+  QStringList texts;
+  for (const std::string& item : items) texts << from_latin1(item);
+  return texts;
+}
+
+QStringList item_texts(const QComboBox* combo) {
+  QStringList texts;
+  for (int i = 0; i < combo->count(); ++i) texts << combo->itemText(i);
+  return texts;
+}
+
+// A field may hold a longer text than it lets the technician type: a number
+// set whole (an address stepped past seven digits) stays visible as it is.
+int widget_max_length(const q5::rules::Edit& edit, qsizetype shown) {
+  if (edit.max_length == 0) return kNoLimit;
+  return static_cast<int>(std::max<qsizetype>(static_cast<qsizetype>(edit.max_length), shown));
+}
+
 }  // namespace
 
 TMain_Page::TMain_Page(Platform& platform, Prompts& prompts, QWidget* parent)
-    : QMainWindow(parent),
-      platform_(platform),
-      prompts_(prompts),
-      link_(platform.ports(), platform.clock(), [this] { return port_base_; }) {
+    : QMainWindow(parent), platform_(platform), prompts_(prompts) {
   setObjectName("Main_Page");
   ui.setup(this);
   events_ = new FieldEvents(this);
   events_->set_exit_suppressed([this] { return refocus_pending(); });
-  link_.set_progress([this] { progress_advance(); });
   repaint_timer_.start();
+  bind_form();
   connect_handlers();
   startup();
 }
@@ -49,11 +75,13 @@ TMain_Page::~TMain_Page() = default;
 void TMain_Page::startup() {
   port_base_ = q5::link::kLpt1Base;
 
-  const bool needs_driver = platform_.os_version() >= kDriverVersion;
-  const bool granted = needs_driver ? platform_.driver_init() : true;
+  // Every Linux kernel reaches the parallel port through ppdev, whatever
+  // its version; the devices are opened here and claimed only while a
+  // pager command runs.
+  const Platform::PortsOpened ports = platform_.open_ports();
   if (platform_.simulated()) {
     append_log(kSimulatedPager);
-  } else if (granted) {
+  } else if (ports.any) {
     append_log(kPortInitSuccess);
   } else {
     beep();
@@ -62,34 +90,32 @@ void TMain_Page::startup() {
     ui.ReadFromPager1->setEnabled(false);
   }
   Aboutcpp1Click();
-  if (granted) platform_.timer_init();
+  // Why a port cannot be used, for a technician who never sees a terminal.
+  for (const std::string& problem : ports.problems) append_log(QString::fromStdString(problem));
+  if (ports.any) platform_.timer_init();
 
   image_.fill(0);
-  Vib_patternChange();
-  ui.Password->setEnabled(true);
+  run([this] { form_.start_up(); });
   for (QWidget* hidden : std::initializer_list<QWidget*>{
            ui.E512bs1, ui.E512bs3, ui.E1200bs1, ui.E1200bs3, ui.E2400bs1, ui.E2400bs3, ui.LRe1,
            ui.LRe3, ui.L512, ui.L1200, ui.L2400}) {
     hidden->setVisible(false);
   }
   ui.PageControl1->setTabVisible(ui.PageControl1->indexOf(ui.TabSheet4), false);
-  Dup_msg_rejection_chekboxClick();
-  if (ui.Urgent_call_addr->currentIndex() == 0) ui.Urgent_call_tone->setEnabled(false);
-  ui.PLL_select->setEnabled(false);
 
-  QString caption = model_flag_ == 0 ? "Q5 Pager Programmer Customer Version 1.22"
-                                     : "Q5V Pager Programmer Customer Version 1.22";
+  QString caption = form_.model_flag == 0 ? "Q5 Pager Programmer Customer Version 1.22"
+                                          : "Q5V Pager Programmer Customer Version 1.22";
   if (platform_.simulated()) caption += " (simulated pager)";
   setWindowTitle(caption);
 }
 
 void TMain_Page::Aboutcpp1Click() {
-  append_log(model_flag_ == 0 ? "Q5 Pager programmer,Windows version 1.22"
-                              : "Q5V Pager programmer,Windows version 1.22");
+  append_log(form_.model_flag == 0 ? "Q5 Pager programmer,Windows version 1.22"
+                                   : "Q5V Pager programmer,Windows version 1.22");
 }
 
 void TMain_Page::Exit1Click() {
-  if (platform_.os_version() >= kDriverVersion) platform_.driver_shutdown();
+  platform_.close_ports();
   close();
 }
 
@@ -113,18 +139,8 @@ void TMain_Page::guarded(const std::function<void()>& handler) {
   try {
     handler();
   } catch (const q5::ConversionError& error) {
-    report_error(QString::fromUtf8(error.what()));
+    prompts_.error(QString::fromLatin1(error.what()));
   }
-}
-
-// While an image is being shown, a bad value can upset several handlers in
-// turn; the technician hears about it once and still gets the whole image.
-void TMain_Page::report_error(const QString& text) {
-  if (decoding_) {
-    if (decode_error_shown_) return;
-    decode_error_shown_ = true;
-  }
-  prompts_.error(text);
 }
 
 void TMain_Page::give_focus_back(QLineEdit* edit) {
@@ -135,19 +151,143 @@ void TMain_Page::give_focus_back(QLineEdit* edit) {
   });
 }
 
-void TMain_Page::replace_text(QLineEdit* edit, const QString& text) {
-  edit->setText(QString());
-  edit->setText(text);
+// ------------------------------------------------------------ the form's mirror
+
+void TMain_Page::sync() {
+  // A box shown below may let a deferred focus change run an exit handler,
+  // which syncs again: that round is done by the loop here.
+  if (syncing_) {
+    sync_again_ = true;
+    return;
+  }
+  syncing_ = true;
+  do {
+    sync_again_ = false;
+    (void)form_.take_changes();  // already shown as they happened
+    for (const q5::rules::Notice& notice : form_.take_notices()) {
+      switch (notice.kind) {
+        case q5::rules::Notice::Kind::log:
+          append_log(from_latin1(notice.text));
+          break;
+        case q5::rules::Notice::Kind::beep:
+          beep();
+          break;
+        case q5::rules::Notice::Kind::error:
+          prompts_.error(from_latin1(notice.text));
+          break;
+        case q5::rules::Notice::Kind::focus:
+          if (const auto it = bindings_.find(notice.text); it != bindings_.end()) {
+            if (auto* edit = qobject_cast<QLineEdit*>(it->second.widget)) give_focus_back(edit);
+          }
+          break;
+      }
+    }
+  } while (sync_again_);
+  syncing_ = false;
 }
 
-void TMain_Page::set_number(QLineEdit* edit, int value) {
-  const QString text = QString::number(value);
-  const int max_length = edit->maxLength();
-  if (text.size() > max_length) edit->setMaxLength(32767);
-  edit->setText(text);
-  // The change rule has replaced an oversized value by now; only a text it
-  // could not handle is clipped back to the field's width here.
-  if (edit->maxLength() != max_length) edit->setMaxLength(max_length);
+// The widget is set to what the form holds. The widget's own signals still
+// go out (anyone may watch a field change), but the mirror's slots ignore
+// them while it sets the widget.
+void TMain_Page::show_control(const std::string& name) {
+  const auto it = bindings_.find(name);
+  if (it == bindings_.end()) return;
+  QWidget* widget = it->second.widget;
+  const bool was_applying = std::exchange(applying_, true);
+  std::visit(
+      [&](auto* c) {
+        using T = std::remove_pointer_t<decltype(c)>;
+        if constexpr (std::is_same_v<T, q5::rules::Edit>) {
+          auto* edit = static_cast<QLineEdit*>(widget);
+          const QString text = from_latin1(c->text);
+          edit->setMaxLength(widget_max_length(*c, std::max(text.size(), edit->text().size())));
+          if (edit->text() != text) edit->setText(text);
+          edit->setMaxLength(widget_max_length(*c, text.size()));
+          edit->setEnabled(c->enabled);
+        } else if constexpr (std::is_same_v<T, q5::rules::List>) {
+          auto* combo = static_cast<QComboBox*>(widget);
+          const QStringList items = item_texts(c->items);
+          if (item_texts(combo) != items) {
+            combo->clear();
+            combo->addItems(items);
+          }
+          combo->setCurrentIndex(c->index);
+          combo->setEnabled(c->enabled);
+        } else if constexpr (std::is_same_v<T, q5::rules::Check>) {
+          auto* check = static_cast<QCheckBox*>(widget);
+          check->setChecked(c->checked);
+          check->setEnabled(c->enabled);
+        } else {
+          ui.set_ct_radio_index(c->index);
+        }
+      },
+      it->second.control);
+  applying_ = was_applying;
+}
+
+void TMain_Page::show_all_controls() {
+  for (const q5::rules::NamedControl& control : form_.controls()) show_control(std::string(control.name));
+}
+
+// Each widget feeds its user's changes into the form. Values set by code in
+// the widgets themselves (not by the mirror, which sets them quietly) count
+// as a user's, so a control always shows what the form holds.
+void TMain_Page::bind_form() {
+  for (const q5::rules::NamedControl& named : form_.controls()) {
+    const QString name = QString::fromLatin1(named.name.data(), static_cast<qsizetype>(named.name.size()));
+    QWidget* widget = ui.client->findChild<QWidget*>(name);
+    if (!widget) continue;
+    bindings_.emplace(std::string(named.name), Binding{named.control, widget});
+    std::visit(
+        [&](auto* c) {
+          using T = std::remove_pointer_t<decltype(c)>;
+          if constexpr (std::is_same_v<T, q5::rules::Edit>) {
+            auto* edit = static_cast<QLineEdit*>(widget);
+            connect(edit, &QLineEdit::textChanged, this, [this, c, edit](const QString& text) {
+              if (applying_) return;
+              guarded([&] { run([&] { form_.user_edited(*c, to_latin1(text)); }); });
+              // Edited back within its limit, the field takes no more again.
+              edit->setMaxLength(widget_max_length(*c, edit->text().size()));
+            });
+            events_->on_exit(edit, [this, c] { guarded([&] { run([&] { form_.user_left(*c); }); }); });
+          } else if constexpr (std::is_same_v<T, q5::rules::List>) {
+            auto* combo = static_cast<QComboBox*>(widget);
+            // The item alone; the change handler runs on a user's choice only.
+            connect(combo, &QComboBox::currentIndexChanged, this, [this, c](int index) {
+              if (!applying_) form_.user_selected(*c, index);
+            });
+            connect(combo, &QComboBox::activated, this, [this, c](int index) {
+              if (!applying_) guarded([&] { run([&] { form_.user_chose(*c, index); }); });
+            });
+          } else if constexpr (std::is_same_v<T, q5::rules::Check>) {
+            auto* check = static_cast<QCheckBox*>(widget);
+            connect(check, &QCheckBox::toggled, this, [this, c](bool checked) {
+              if (!applying_) guarded([&] { run([&] { form_.user_clicked(*c, checked); }); });
+            });
+          } else {
+            connect(ui.CtRadioGroup, &QButtonGroup::idToggled, this, [this, c] {
+              if (!applying_) run([&] { form_.user_chose(*c, ui.ct_radio_index()); });
+            });
+          }
+        },
+        named.control);
+    widget->installEventFilter(this);
+  }
+  form_.set_change_listener([this](const std::string& name) { show_control(name); });
+  show_all_controls();
+}
+
+// A control greyed or enabled on the widget itself stays so in the form.
+bool TMain_Page::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::EnabledChange && !applying_) {
+    auto* widget = static_cast<QWidget*>(watched);
+    const auto it = bindings_.find(widget->objectName().toStdString());
+    const bool enabled = !widget->testAttribute(Qt::WA_ForceDisabled);
+    if (it != bindings_.end()) {
+      std::visit([&](auto* c) { if constexpr (requires { c->enabled; }) c->enabled = enabled; }, it->second.control);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TMain_Page::connect_handlers() {
@@ -163,71 +303,20 @@ void TMain_Page::connect_handlers() {
   on_action(ui.ReadFromPager1, &TMain_Page::ReadFromPager1Click);
   on_action(ui.Aboutcpp1, &TMain_Page::Aboutcpp1Click);
 
-  // A check box's click event runs whenever its state changes, by the user
-  // or by code.
-  auto on_click = [this](QCheckBox* box, std::function<void()> handler) {
-    connect(box, &QCheckBox::toggled, this, [this, handler] { guarded(handler); });
-  };
-  // A list's change event runs only on a user's choice.
-  auto on_choice = [this](QComboBox* combo, std::function<void()> handler) {
-    connect(combo, &QComboBox::activated, this, [this, handler] { guarded(handler); });
-  };
-  // An edit's change event runs whenever its text changes.
-  auto on_change = [this](QLineEdit* edit, std::function<void()> handler) {
-    connect(edit, &QLineEdit::textChanged, this, [this, handler] { guarded(handler); });
-  };
-  auto on_exit = [this](QWidget* widget, std::function<void()> handler) {
-    events_->on_exit(widget, [this, handler] { guarded(handler); });
-  };
   auto on_key = [this](QWidget* widget, bool (TMain_Page::*filter)(QKeyEvent*)) {
     events_->on_key_press(widget, [this, filter](QKeyEvent* key) { return (this->*filter)(key); });
   };
-
-  for (int row = 0; row < 4; ++row) {
-    on_click(ui.sc_addractv[row], [this, row] { sc_addractvClick(row); });
-    on_change(ui.sc_address[row], [this, row] { sc_addressChange(row); });
-    on_exit(ui.sc_address[row], [this, row] { sc_addressExit(row); });
-    on_choice(ui.sc_autoinc[row], [this, row] { sc_autoincChange(row); });
+  for (std::size_t row = 0; row < 4; ++row) {
     on_key(ui.sc_address[row], &TMain_Page::sc_address1KeyPress);
     on_key(ui.sc_framno[row], &TMain_Page::Num_messageKeyPress);
   }
   for (QLineEdit* re : {ui.E512bs1, ui.E512bs3, ui.E1200bs1, ui.E1200bs3, ui.E2400bs1, ui.E2400bs3}) {
     on_key(re, &TMain_Page::sc_address1KeyPress);
   }
-
-  on_exit(ui.Frequency, [this] { FrequencyExit(); });
   on_key(ui.Frequency, &TMain_Page::FrequencyKeyPress);
-  on_choice(ui.Frequency_step, [this] { Frequency_stepChange(); });
-  on_choice(ui.FirmwareVer, [this] { FirmwareVerChange(); });
-  on_choice(ui.ModelCB, [this] { ModelCBChange(); });
-
-  on_exit(ui.Serial_no, [this] { Serial_noExit(); });
-  on_key(ui.Serial_no, &TMain_Page::Num_messageKeyPress);
-  on_click(ui.Date_time_disp_checkbox, [this] { Date_time_disp_checkboxClick(); });
-  on_click(ui.Re2Chk, [this] { Date_time_disp_checkboxClick(); });
-
-  on_choice(ui.Urgent_call_addr, [this] { Urgent_call_addrChange(); });
-  on_choice(ui.Alert_type, [this] { Alert_typeChange(); });
-  on_choice(ui.Vib_pattern, [this] { Vib_patternChange(); });
-  on_change(ui.Special_vib_time, [this] { Special_vib_timeChange(); });
-  on_exit(ui.Special_vib_time, [this] { PasswordExit(); });
-  on_key(ui.Special_vib_time, &TMain_Page::Num_messageKeyPress);
-
-  on_click(ui.CanMsg_checkbox, [this] { CanMsg_checkboxClick(); });
-  on_click(ui.Full_msg, [this] { CanMsg_checkboxClick(); });
-
-  on_click(ui.Dup_msg_rejection_chekbox, [this] { Dup_msg_rejection_chekboxClick(); });
-  on_click(ui.Unread_reminder, [this] { Unread_reminderClick(); });
-  on_change(ui.Num_message, [this] { MaxCannedmsgChange(); });
-  on_exit(ui.Num_message, [this] { Num_messageChange(); });
-  on_key(ui.Num_message, &TMain_Page::Num_messageKeyPress);
-
-  on_click(ui.Hand_code_pss_checkbox, [this] { Hand_code_pss_checkboxClick(); });
-  on_exit(ui.Password, [this] { PasswordExit(); });
-  on_key(ui.Password, &TMain_Page::Num_messageKeyPress);
-
-  on_click(ui.Out_range_func_checkbox, [this] { Out_range_func_checkboxClick(); });
-  on_choice(ui.lcdmannulCB, [this] { lcdmannulCBChange(); });
+  for (QLineEdit* digits : {ui.Serial_no, ui.Special_vib_time, ui.Num_message, ui.Password}) {
+    on_key(digits, &TMain_Page::Num_messageKeyPress);
+  }
 
   // Every list but the firmware version is changed with the mouse only.
   for (QComboBox* combo : ui.client->findChildren<QComboBox*>()) {

@@ -1,22 +1,29 @@
 // The main window: the settings form and every command of the program.
 //
-// The controls (ui) are the settings store. The handlers are named after a
-// control and an event; a handler reads the controls it was written for,
-// never the sender, so commands call several of them directly to bring the
-// form up to date. Handlers may throw q5::ConversionError: the slot that Qt
-// calls catches it (see guarded()), so an error ends the handler and any
-// command that called it, and is shown in the application's error box.
+// The settings and their rules live in q5::rules::Form; the window shows
+// that form in Qt widgets. A user's edit, choice, click or leaving a field
+// goes into the form, whose handler runs there; what the handler changed is
+// then shown, and what it asked for (log lines, beeps, error boxes, the
+// focus given back) is done, in order. The handlers named after a control
+// and an event stay methods of this class and delegate to the form.
+//
+// Handlers may throw q5::ConversionError: the slot Qt calls catches it (see
+// guarded()), so an error ends the handler and any command that called it,
+// and is shown in the application's error box.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <unordered_map>
 
 #include "app/Q5_form.h"
 #include "image/image.h"
-#include "image/settings.h"
-#include "link/eeprom_link.h"
+#include "link/pager_session.h"
+#include "link/port_io.h"
+#include "rules/form.h"
 
 class Platform;
 class Prompts;
@@ -39,10 +46,11 @@ class TMain_Page : public QMainWindow {
 
   // Application-wide state.
   std::uint16_t port_base() const { return port_base_; }
-  int model_flag() const { return model_flag_; }
+  int model_flag() const { return form_.model_flag; }
   const q5::image::Image& image() const { return image_; }
-  int step_offset() const { return Step_offset; }
-  bool high_band_list() const { return High_band_list; }
+  int step_offset() const { return form_.Step_offset; }
+  bool high_band_list() const { return form_.High_band_list; }
+  const q5::rules::Form& form() const { return form_; }
   void append_log(const QString& line);
 
   // Start-up, menus.
@@ -83,8 +91,8 @@ class TMain_Page : public QMainWindow {
   void Date_time_disp_checkboxClick();
   void Vib_patternChange();
   void Special_vib_timeChange();
-  void Num_messageChange();  // the exit rule of Num_message
-  void MaxCannedmsgChange(); // the change rule of Num_message
+  void Num_messageChange();   // the exit rule of Num_message
+  void MaxCannedmsgChange();  // the change rule of Num_message
   void Serial_noExit();
   void PasswordExit();
   void Alert_typeChange();
@@ -109,43 +117,33 @@ class TMain_Page : public QMainWindow {
   // caught here and shown in the error box.
   void guarded(const std::function<void()>& handler);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  class LinkProgress;
+
   void startup();
   void connect_handlers();
-  void report_error(const QString& text);
+  void bind_form();
   void beep();
 
-  // Form <-> settings.
-  q5::image::Settings read_plain_settings() const;
-
-  // Step list maintenance shared by FirmwareVerChange, the decoder and the
-  // write command: rebuild for the firmware and side of 175 MHz, then select.
-  void rebuild_step_list(bool high_band);
-  // The same for the firmware shown and the frequency's side of 175 MHz;
-  // the item labelled `keep` stays selected when the new list has it.
-  void rebuild_step_list_for_frequency(const QString& keep = QString());
-  void show_stored_step(int step_code);
-  int pll_chip_code() const;
+  // Runs `step` on the form and shows its outcome, also when it throws.
+  template <typename Step>
+  void run(Step&& step);
+  // Shows what the form changed and does what its rules asked for.
+  void sync();
+  void show_control(const std::string& name);
+  void show_all_controls();
 
   // Giving the focus back from inside a focus-out: deferred, so that the
   // widget the focus went to is not left half-entered.
   void give_focus_back(QLineEdit* edit);
   bool refocus_pending() const { return pending_refocus_ > 0; }
 
-  // Text written by code as a user's edit would: emptied, then filled.
-  void replace_text(QLineEdit* edit, const QString& text);
-  // A number written whole, even past the field's maximum length (the
-  // change rule then sees the real value, not a clipped one).
-  void set_number(QLineEdit* edit, int value);
-
-  bool address_equals_another(int row);
-  std::int64_t address_value(int row) const;
-
   // Pager link.
-  bool open_link_or_report();
-  void report_link_error(const char* text);
-  bool image_has_model_bit_refused();
-  void take_pager_hardware();
+  q5::link::CableAccess& cable();
+  void report_link_failure(const q5::link::SessionResult& result, const std::string& message);
   void prepare_progress(const char* caption, int maximum, bool move_beside_main);
   void close_progress();
   void progress_advance();
@@ -156,18 +154,33 @@ class TMain_Page : public QMainWindow {
   TState_Form* state_form_ = nullptr;
   FieldEvents* events_ = nullptr;
 
-  std::uint16_t port_base_ = q5::link::kLpt1Base;
-  int model_flag_ = 1;
+  q5::rules::Form form_;
+  // Each of the form's controls and the widget that shows it, by name.
+  struct Binding {
+    q5::rules::ControlRef control;
+    QWidget* widget;
+  };
+  std::unordered_map<std::string, Binding> bindings_;
+  bool syncing_ = false;
+  bool applying_ = false;  // the mirror is setting a widget
+  bool sync_again_ = false;
+
+  std::uint16_t port_base_ = 0x378;
   q5::image::Image image_{};
-  int Step_offset = 2;
-  bool High_band_list = false;
 
-  q5::link::EepromLink link_;
   QElapsedTimer repaint_timer_;  // paces the progress window's repaints
-
   int pending_refocus_ = 0;
-  bool decoding_ = false;
-  bool decode_error_shown_ = false;
 };
+
+template <typename Step>
+void TMain_Page::run(Step&& step) {
+  try {
+    step();
+  } catch (...) {
+    sync();
+    throw;
+  }
+  sync();
+}
 
 extern TMain_Page* Main_Page;

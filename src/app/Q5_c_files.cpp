@@ -12,6 +12,11 @@ std::string local_path(const QString& path) { return QFile::encodeName(path).toS
 }  // namespace
 
 void TMain_Page::Save1Click() {
+  // An address past seven digits would reach the file as another address.
+  bool refused = false;
+  run([&] { refused = form_.refuse_overlong_address(); });
+  if (refused) return;
+
   const QString path = prompts_.save_file_name();
   if (path.isEmpty()) return;
   append_log("Save data to " + path);
@@ -54,8 +59,6 @@ void TMain_Page::Open1Click() {
     prompts_.message("Model Error, please check...");
     return;
   }
-  decode_image();
-  guarded([this] { Alert_typeChange(); });
-  guarded([this] { Dup_msg_rejection_chekboxClick(); });
+  run([this] { form_.show_file(image_); });
   append_log("File loaded.OK !");
 }

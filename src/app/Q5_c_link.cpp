@@ -1,64 +1,61 @@
-// Write to pager and Read from pager: the form and the pager's EEPROM.
+// Write to pager and Read from pager: the form and the pager's EEPROM. The
+// sequence of each command is the pager session's; the window brings the
+// form in and out and shows the result.
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QElapsedTimer>
-#include <QLineEdit>
-#include <QProgressBar>
 
 #include "app/Q5_c.h"
 #include "app/Q5_state.h"
+#include "app/platform.h"
 #include "app/prompts.h"
-#include "image/codec.h"
-#include "image/number_text.h"
 
 namespace {
 
-constexpr const char* kLinkError = "Link error, please check Connection";
-constexpr const char* kVerifyError = "Verify error, please check Connection";
-constexpr const char* kModelError = "Model Error, please check...";
 constexpr const char* kWritingCaption = "Writing to eeprom.Please waiting...";
 constexpr const char* kReadingCaption = "Reading from eeprom.Please waiting...";
+constexpr const char* kReadOk = "Read from eeprom OK!";
 
 // Where the write puts the progress window, from the main window's corner.
 constexpr int kProgressOffsetX = 150;
 constexpr int kProgressOffsetY = 200;
+constexpr int kWords = 128;
 
 // The transfer blocks the event loop; the progress window is repainted at
 // most this often. Repainting on every one of a read's 256 advances would
 // add about a fifth to the read.
 constexpr qint64 kRepaintIntervalMs = 30;
 
-// The serial number has eight digits; one past 99999999 starts again at 0.
-constexpr std::int64_t kSerialModulus = 100'000'000;
+QString text(const std::string& message) { return QString::fromStdString(message); }
 
 }  // namespace
 
-bool TMain_Page::open_link_or_report() {
-  if (link_.open_link()) return true;
-  report_link_error(kLinkError);
-  return false;
-}
+// The progress window, driven by the session.
+class TMain_Page::LinkProgress final : public q5::link::Progress {
+ public:
+  explicit LinkProgress(TMain_Page& page) : page_(page) {}
+  void shown(q5::link::Transfer transfer) override {
+    if (transfer == q5::link::Transfer::writing) {
+      page_.prepare_progress(kWritingCaption, kWords, true);
+    } else {
+      page_.prepare_progress(kReadingCaption, static_cast<int>(q5::image::kImageSize), false);
+    }
+  }
+  void advanced() override { page_.progress_advance(); }
+  void hidden() override { page_.close_progress(); }
 
-void TMain_Page::report_link_error(const char* text) {
-  link_.close_link();
+ private:
+  TMain_Page& page_;
+};
+
+q5::link::CableAccess& TMain_Page::cable() { return platform_.lpt(port_base_ == q5::link::kLpt2Base ? 1 : 0); }
+
+void TMain_Page::report_link_failure(const q5::link::SessionResult& result, const std::string& message) {
+  close_progress();
+  // Why a cable could not be used at all (a device missing, a board not
+  // found); a port in use names its holder's port in the message itself.
+  if (result.outcome == q5::link::Outcome::link_error && !result.cause.empty()) append_log(text(result.cause));
   beep();
-  append_log(text);
-  prompts_.message(text);
-}
-
-bool TMain_Page::image_has_model_bit_refused() {
-  if (!q5::image::model_bit(image_)) return false;
-  prompts_.message(kModelError);
-  return true;
-}
-
-// The pager's synthesiser chip and firmware version are the pager's own:
-// the form takes them over before the image that is written is built.
-void TMain_Page::take_pager_hardware() {
-  const q5::image::Settings pager = q5::image::decode(image_);
-  ui.PLL_select->setCurrentIndex(pager.pll_chip);
-  ui.FirmwareVer->setCurrentIndex(pager.firmware);
+  append_log(text(message));
+  prompts_.message(text(message));
 }
 
 void TMain_Page::prepare_progress(const char* caption, int maximum, bool move_beside_main) {
@@ -87,66 +84,73 @@ void TMain_Page::progress_advance() {
 }
 
 void TMain_Page::WritetoPager1Click() {
-  encode_image();
-  if (!open_link_or_report()) return;
-  link_.read_eeprom(image_);
-  link_.close_link();
-  if (image_has_model_bit_refused()) return;
-  take_pager_hardware();
-
-  // The step list is rebuilt for the pager's firmware. The step the
-  // technician chose stays when the new list offers it, and the frequency
-  // is checked against that step, not against the list's first item.
-  rebuild_step_list_for_frequency(ui.Frequency_step->currentText());
-  FrequencyExit();
-  for (int row = 0; row < 4; ++row) sc_addressExit(row);
-  Serial_noExit();
-  FrequencyExit();
-  Num_messageChange();
-  PasswordExit();
+  // An address past seven digits would reach the pager as another address.
+  bool refused = false;
+  run([&] { refused = form_.refuse_overlong_address(); });
+  if (refused) return;
 
   encode_image();
-  if (!open_link_or_report()) return;
-  prepare_progress(kWritingCaption, q5::link::kWords, true);
-  link_.write_eeprom(image_);
-  // Read the pager back on the same link: only a pager that holds what was
-  // written counts as written.
-  q5::image::Image written{};
-  link_.read_eeprom(written);
-  close_progress();
-  if (written != image_) {
-    report_link_error(kVerifyError);
-    return;
-  }
-  append_log("Write eeprom OK!");
+  LinkProgress progress(*this);
+  q5::link::PagerSession session(cable(), &progress);
+  const q5::link::SessionResult result = session.write([this](const q5::image::Image& pager) {
+    image_ = pager;
+    // The pager's synthesiser and firmware, then the rules a write runs
+    // before the image it writes is built.
+    run([&] { form_.prepare_for_write(pager); });
+    encode_image();
+    return image_;
+  });
 
-  advance_addresses();
-  if (ui.CheckBox1->isChecked()) {
-    const std::int64_t serial = q5::strict_to_int(ui.Serial_no->text().toStdString());
-    ui.Serial_no->setText(QString::number((serial + 1) % kSerialModulus));
+  switch (result.outcome) {
+    case q5::link::Outcome::ok:
+      append_log(text(q5::link::write_message(result)));
+      run([this] {
+        form_.advance_addresses();
+        if (form_.CheckBox1.checked) form_.step_serial();
+      });
+      return;
+    case q5::link::Outcome::model_refused:
+      if (result.pager) image_ = *result.pager;
+      prompts_.message(text(q5::link::write_message(result)));
+      return;
+    default:
+      report_link_failure(result, q5::link::write_message(result));
+      return;
   }
 }
 
 void TMain_Page::ReadFromPager1Click() {
-  if (!open_link_or_report()) return;
-  prepare_progress(kReadingCaption, static_cast<int>(q5::image::kImageSize), false);
-  link_.read_eeprom(image_);
-  close_progress();
-  link_.close_link();
-  if (image_has_model_bit_refused()) return;
+  LinkProgress progress(*this);
+  q5::link::PagerSession session(cable(), &progress);
+  const q5::link::SessionResult result = session.read();
+  if (result.pager) image_ = *result.pager;
+  if (result.outcome == q5::link::Outcome::model_refused) {
+    prompts_.message(text(q5::link::read_message(result)));
+    return;
+  }
+  if (result.outcome != q5::link::Outcome::ok) {
+    report_link_failure(result, q5::link::read_message(result));
+    return;
+  }
 
-  decode_image();
-  Alert_typeChange();
-  Dup_msg_rejection_chekboxClick();
-  append_log("Read from eeprom OK!");
-  Urgent_call_addrChange();
-  Special_vib_timeChange();
-  Vib_patternChange();
-  lcdmannulCBChange();
-  prompts_.message("Read from eeprom OK!");
-  for (int row = 0; row < 4; ++row) sc_addressExit(row);
-  Serial_noExit();
-  FrequencyExit();
-  Num_messageChange();
-  PasswordExit();
+  run([this] {
+    form_.decode(image_);
+    form_.Alert_typeChange();
+    form_.Dup_msg_rejection_chekboxClick();
+  });
+  append_log(kReadOk);
+  run([this] {
+    form_.Urgent_call_addrChange();
+    form_.Special_vib_timeChange();
+    form_.Vib_patternChange();
+    form_.lcdmannulCBChange();
+  });
+  prompts_.message(kReadOk);
+  run([this] {
+    for (int row = 0; row < 4; ++row) form_.sc_addressExit(row);
+    form_.Serial_noExit();
+    form_.FrequencyExit();
+    form_.Num_messageChange();
+    form_.PasswordExit();
+  });
 }

@@ -1,26 +1,24 @@
 // Field rules: address rows, option interlocks, numeric limits, padding and
-// key filters. The rules themselves live in q5::rules; these handlers only
-// read and set the controls.
-#include <QCheckBox>
-#include <QComboBox>
+// key filters. The rules are the form's (q5::rules::Form); these handlers
+// run them and show the outcome. The key filters stay here: they act on the
+// widget before any text reaches the form.
 #include <QKeyEvent>
-#include <QLineEdit>
 
 #include "app/Q5_c.h"
 #include "app/field_events.h"
-#include "image/number_text.h"
-#include "rules/address_rules.h"
-#include "rules/field_rules.h"
 
 namespace {
-
-int to_int(const QLineEdit* edit) { return q5::strict_to_int(edit->text().toStdString()); }
-
-bool is_digit(QChar c) { return c >= QChar('0') && c <= QChar('9'); }
 
 // Copying and selecting all change nothing, so the digit filters let them by.
 bool is_harmless_shortcut(const QKeyEvent* key) {
   return key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll);
+}
+
+// The typed character as the form's key filters see it (Backspace is '\b');
+// anything beyond Latin-1 is no digit.
+char typed_latin1(const QKeyEvent* key) {
+  const QChar c = FieldEvents::typed_character(key);
+  return c.unicode() < 0x100 ? static_cast<char>(c.unicode()) : '\0';
 }
 
 }  // namespace
@@ -28,180 +26,63 @@ bool is_harmless_shortcut(const QKeyEvent* key) {
 // --- Address rows -----------------------------------------------------------
 
 bool TMain_Page::sc_address1KeyPress(QKeyEvent* key) {
-  const QChar c = FieldEvents::typed_character(key);
-  if (is_digit(c) || c == QChar('\b') || is_harmless_shortcut(key)) return false;
+  if (q5::rules::address_key_passes(typed_latin1(key)) || is_harmless_shortcut(key)) return false;
   beep();
   return true;
 }
 
-std::int64_t TMain_Page::address_value(int row) const { return to_int(ui.sc_address[row]); }
+void TMain_Page::sc_addressChange(int row) { run([&] { form_.sc_addressChange(row); }); }
 
-void TMain_Page::sc_addressChange(int row) {
-  QLineEdit* edit = ui.sc_address[row];
-  if (edit->text().size() < 7) return;
-  const std::int64_t address = address_value(row);
-  if (q5::rules::address_in_range(address)) {
-    ui.sc_framno[row]->setText(QString(QChar(q5::rules::frame_digit(address))));
-    return;
-  }
-  if (edit->text().size() == 7) {
-    beep();
-    append_log(QString::fromStdString(q5::rules::address_range_warning(row + 1)));
-    give_focus_back(edit);
-  }
-}
-
-void TMain_Page::sc_addressExit(int row) {
-  QLineEdit* edit = ui.sc_address[row];
-  // One zero at a time: the change rule runs at each step, and its range
-  // check once the seventh character is in place.
-  while (edit->text().size() < 7) edit->setText("0" + edit->text());
-  // Only a field that itself repeats another address is held: holding the
-  // field being left for some other equal pair would lock the technician
-  // out of the very fields that need mending.
-  if (address_equals_another(row)) give_focus_back(edit);
-}
+void TMain_Page::sc_addressExit(int row) { run([&] { form_.sc_addressExit(row); }); }
 
 bool TMain_Page::check_address_diff() {
-  std::array<std::int64_t, 4> addresses{};
-  for (int row = 0; row < 4; ++row) addresses[row] = address_value(row);
-  return q5::rules::any_two_equal(addresses);
+  bool equal = false;
+  run([&] { equal = form_.check_address_diff(); });
+  return equal;
 }
 
-bool TMain_Page::address_equals_another(int row) {
-  std::array<std::int64_t, 4> addresses{};
-  for (int r = 0; r < 4; ++r) addresses[r] = address_value(r);
-  return q5::rules::equals_another(addresses, row);
-}
+void TMain_Page::sc_addractvClick(int row) { run([&] { form_.sc_addractvClick(row); }); }
 
-void TMain_Page::sc_addractvClick(int row) {
-  const bool enabled = ui.sc_addractv[row]->isChecked();
-  ui.sc_address[row]->setEnabled(enabled);
-  ui.sc_framno[row]->setEnabled(enabled);
-  ui.sc_autoinc[row]->setEnabled(enabled);
-}
-
-void TMain_Page::advance_addresses() {
-  auto advance = [this](int row) {
-    const std::int64_t next = address_value(row) + ui.sc_autoinc[row]->currentText().toInt();
-    ui.sc_address[row]->setText(QString::number(next));
-  };
-  advance(1);
-  advance(0);
-  sc_addressChange(0);
-  sc_addressChange(1);
-  advance(3);
-  advance(2);
-  sc_addressChange(2);
-  sc_addressChange(3);
-  for (int row = 0; row < 4; ++row) sc_addressExit(row);
-}
+void TMain_Page::advance_addresses() { run([this] { form_.advance_addresses(); }); }
 
 // --- Interlocks -------------------------------------------------------------
 
-void TMain_Page::CanMsg_checkboxClick() {
-  const bool enabled = ui.CanMsg_checkbox->isChecked();
-  for (QLineEdit* message : ui.N_canned_msg) message->setEnabled(enabled);
-  ui.CannedMsg_command->setEnabled(enabled);
-  for (QLineEdit* message : ui.T_only_msg) message->setEnabled(enabled);
-}
+void TMain_Page::CanMsg_checkboxClick() { run([this] { form_.CanMsg_checkboxClick(); }); }
 
-void TMain_Page::Date_time_disp_checkboxClick() {
-  const bool enabled = ui.Date_time_disp_checkbox->isChecked();
-  ui.Msg_time_stamp_checkbox->setEnabled(enabled);
-  ui.Daily_Alarm_checkbox->setEnabled(enabled);
-  ui.Sleep_timer_checkbox->setEnabled(enabled);
-}
+void TMain_Page::Date_time_disp_checkboxClick() { run([this] { form_.Date_time_disp_checkboxClick(); }); }
 
-void TMain_Page::Vib_patternChange() {
-  ui.Special_vib_time->setEnabled(ui.Vib_pattern->currentText() == "Special");
-}
+void TMain_Page::Vib_patternChange() { run([this] { form_.Vib_patternChange(); }); }
 
-void TMain_Page::Alert_typeChange() {
-  if (q5::rules::alert_type_without_vibration(ui.Alert_type->currentIndex())) {
-    ui.Vib_pattern->setEnabled(false);
-    ui.Special_vib_time->setEnabled(false);
-  } else {
-    ui.Vib_pattern->setEnabled(true);
-    Vib_patternChange();
-  }
-}
+void TMain_Page::Alert_typeChange() { run([this] { form_.Alert_typeChange(); }); }
 
-void TMain_Page::Unread_reminderClick() {
-  ui.Uread_reminder_time->setEnabled(ui.Unread_reminder->isChecked());
-}
+void TMain_Page::Unread_reminderClick() { run([this] { form_.Unread_reminderClick(); }); }
 
-void TMain_Page::Dup_msg_rejection_chekboxClick() {
-  ui.Dup_msg_time->setEnabled(ui.Dup_msg_rejection_chekbox->isChecked());
-}
+void TMain_Page::Dup_msg_rejection_chekboxClick() { run([this] { form_.Dup_msg_rejection_chekboxClick(); }); }
 
-void TMain_Page::Out_range_func_checkboxClick() {
-  ui.In_out_range->setEnabled(ui.Out_range_func_checkbox->isChecked());
-}
+void TMain_Page::Out_range_func_checkboxClick() { run([this] { form_.Out_range_func_checkboxClick(); }); }
 
-void TMain_Page::Hand_code_pss_checkboxClick() {
-  ui.Password->setEnabled(ui.Hand_code_pss_checkbox->isChecked());
-}
+void TMain_Page::Hand_code_pss_checkboxClick() { run([this] { form_.Hand_code_pss_checkboxClick(); }); }
 
-void TMain_Page::Urgent_call_addrChange() {
-  ui.Urgent_call_tone->setEnabled(ui.Urgent_call_addr->currentIndex() != 0);
-}
+void TMain_Page::Urgent_call_addrChange() { run([this] { form_.Urgent_call_addrChange(); }); }
 
-void TMain_Page::lcdmannulCBChange() {
-  if (ui.lcdmannulCB->currentIndex() == 0) {
-    ui.LcdorderComb->setCurrentIndex(0);
-    ui.LcdorderComb->setEnabled(false);
-  } else {
-    ui.LcdorderComb->setEnabled(true);
-  }
-}
+void TMain_Page::lcdmannulCBChange() { run([this] { form_.lcdmannulCBChange(); }); }
 
-void TMain_Page::ModelCBChange() { model_flag_ = model_flag_ == 0 ? 1 : 0; }
+void TMain_Page::ModelCBChange() { run([this] { form_.ModelCBChange(); }); }
 
 // --- Numeric fields ---------------------------------------------------------
 
-namespace {
+void TMain_Page::Special_vib_timeChange() { run([this] { form_.Special_vib_timeChange(); }); }
 
-// Applies a range correction: beep, the warning line, the replacement text
-// (whose own change event then finds it in range).
-template <typename Beep, typename Log>
-void apply(const std::optional<q5::rules::Correction>& correction, QLineEdit* edit, Beep beep, Log log) {
-  if (!correction) return;
-  beep();
-  log(QString::fromStdString(correction->warning));
-  edit->setText(QString::fromStdString(correction->replacement));
-}
+void TMain_Page::MaxCannedmsgChange() { run([this] { form_.MaxCannedmsgChange(); }); }
 
-}  // namespace
+void TMain_Page::Num_messageChange() { run([this] { form_.Num_messageChange(); }); }
 
-void TMain_Page::Special_vib_timeChange() {
-  apply(q5::rules::special_vib_time_change(to_int(ui.Special_vib_time)), ui.Special_vib_time,
-        [this] { beep(); }, [this](const QString& line) { append_log(line); });
-}
+void TMain_Page::Serial_noExit() { run([this] { form_.Serial_noExit(); }); }
 
-void TMain_Page::MaxCannedmsgChange() {
-  apply(q5::rules::num_message_change(to_int(ui.Num_message)), ui.Num_message, [this] { beep(); },
-        [this](const QString& line) { append_log(line); });
-}
-
-void TMain_Page::Num_messageChange() {
-  apply(q5::rules::num_message_exit(to_int(ui.Num_message)), ui.Num_message, [this] { beep(); },
-        [this](const QString& line) { append_log(line); });
-}
-
-void TMain_Page::Serial_noExit() {
-  ui.Serial_no->setText(QString::fromStdString(
-      q5::rules::pad_with_zeros(ui.Serial_no->text().toStdString(), q5::rules::kSerialWidth)));
-}
-
-void TMain_Page::PasswordExit() {
-  ui.Password->setText(QString::fromStdString(
-      q5::rules::pad_with_zeros(ui.Password->text().toStdString(), q5::rules::kPasswordWidth)));
-}
+void TMain_Page::PasswordExit() { run([this] { form_.PasswordExit(); }); }
 
 bool TMain_Page::Num_messageKeyPress(QKeyEvent* key) {
   // Digits only; Backspace too is refused (text goes with Delete or by
   // typing over a selection). No beep.
-  if (is_digit(FieldEvents::typed_character(key)) || is_harmless_shortcut(key)) return false;
-  return true;
+  return !(q5::rules::digit_key_passes(typed_latin1(key)) || is_harmless_shortcut(key));
 }

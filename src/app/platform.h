@@ -1,25 +1,30 @@
-// What the program needs from the machine: the operating-system version,
-// access to the parallel ports, and the clock the link is timed on.
+// What the program needs from the machine: the parallel ports, the cable on
+// each, and the clock the link is timed on.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "link/port_io.h"
+#include "link/pager_session.h"
 
 class Platform {
  public:
   virtual ~Platform() = default;
-  // The operating system's major version (on Linux, the kernel's). Port
-  // access is requested through the driver only from version 5 on.
-  virtual int os_version() = 0;
-  // Requests port access. True when it was granted.
-  virtual bool driver_init() = 0;
-  // Gives port access back.
-  virtual void driver_shutdown() = 0;
+
+  struct PortsOpened {
+    bool any = false;                   // at least one parallel port can be used
+    std::vector<std::string> problems;  // one log line per port that cannot, and why
+  };
+  // Opens the parallel ports for the run, without taking them from other
+  // programs: a port is claimed only while a pager command runs.
+  virtual PortsOpened open_ports() = 0;
+  // Gives the ports back (File > Exit).
+  virtual void close_ports() = 0;
   // Sets up the clock the link's waits are measured on.
   virtual void timer_init() = 0;
-  virtual q5::link::PortIo& ports() = 0;
-  virtual q5::link::Clock& clock() = 0;
+  // The cable on LPT1 (0) or LPT2 (1).
+  virtual q5::link::CableAccess& lpt(int index) = 0;
   // True for the simulated pager: the caption and the log say so.
   virtual bool simulated() const { return false; }
 };

@@ -1,13 +1,8 @@
 // The simulated pager: an emulated 93C56 on the cable of LPT1, timed on the
 // real clock with the same waits as the hardware, holding a factory image.
 #include "app/platform.h"
-
-#include <sys/utsname.h>
-
-#include <cstdlib>
-
 #include "image/codec.h"
-#include "link/emulated_pager.h"
+#include "link/emulated_access.h"
 
 namespace {
 
@@ -21,22 +16,21 @@ q5::image::Image factory_image() {
 
 class DemoPlatform final : public Platform {
  public:
-  DemoPlatform() : pager_(clock_, q5::link::kLpt1Base) { pager_.chip().load(factory_image()); }
-
-  int os_version() override {
-    utsname name{};
-    return uname(&name) == 0 ? std::atoi(name.release) : 0;
+  DemoPlatform() : pager_(clock_, q5::link::kLpt1Base), lpt1_(pager_, clock_, 0), lpt2_(pager_, clock_, 1) {
+    pager_.chip().load(factory_image());
   }
-  bool driver_init() override { return true; }
-  void driver_shutdown() override {}
+
+  PortsOpened open_ports() override { return {true, {}}; }
+  void close_ports() override {}
   void timer_init() override {}
-  q5::link::PortIo& ports() override { return pager_; }
-  q5::link::Clock& clock() override { return clock_; }
+  q5::link::CableAccess& lpt(int index) override { return index == 0 ? lpt1_ : lpt2_; }
   bool simulated() const override { return true; }
 
  private:
   q5::link::SteadyClock clock_;
   q5::link::EmulatedPagerPort pager_;
+  q5::link::EmulatedLptAccess lpt1_;
+  q5::link::EmulatedLptAccess lpt2_;
 };
 
 }  // namespace

@@ -1,44 +1,40 @@
-// The real machine: ppdev for the parallel ports, the kernel's version, the
-// monotonic clock.
-#include <sys/utsname.h>
-
+// The real machine: ppdev for the parallel ports, the monotonic clock.
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
 
 #include "app/platform.h"
 #include "link/ppdev_ports.h"
 
 namespace {
 
-// The kernel's major version ("6" of "6.1.0-13-amd64").
-int kernel_major_version() {
-  utsname name{};
-  if (uname(&name) != 0) return 0;
-  return std::atoi(name.release);
-}
-
 class LinuxPlatform final : public Platform {
  public:
-  int os_version() override { return kernel_major_version(); }
-
-  bool driver_init() override {
-    const bool granted = ports_.open_all();
-    if (!ports_.failures().empty()) std::fprintf(stderr, "%s", ports_.failures().c_str());
-    return granted;
+  // Every Linux kernel reaches the parallel port through ppdev, so the
+  // devices are opened whatever the kernel's version says.
+  PortsOpened open_ports() override {
+    ports_ = std::make_unique<q5::link::PpdevPorts>(clock_);
+    PortsOpened opened;
+    opened.any = q5::link::any_port_opened(ports_->openings());
+    opened.problems = q5::link::port_opening_log(ports_->openings());
+    // Also for whoever started the program from a terminal.
+    for (const std::string& problem : opened.problems) std::fprintf(stderr, "%s\n", problem.c_str());
+    return opened;
   }
 
-  void driver_shutdown() override { ports_.close_all(); }
+  void close_ports() override { ports_.reset(); }
 
   // Nothing to program: the link's waits are measured on the monotonic
   // clock, which runs from boot.
   void timer_init() override {}
 
-  q5::link::PortIo& ports() override { return ports_; }
-  q5::link::Clock& clock() override { return clock_; }
+  q5::link::CableAccess& lpt(int index) override {
+    if (!ports_) ports_ = std::make_unique<q5::link::PpdevPorts>(clock_);
+    return ports_->access(static_cast<std::size_t>(index));
+  }
 
  private:
-  q5::link::PpdevPorts ports_;
   q5::link::SteadyClock clock_;
+  std::unique_ptr<q5::link::PpdevPorts> ports_;
 };
 
 }  // namespace

@@ -3,12 +3,14 @@
 // through a file exactly.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstdlib>
 #include <random>
 #include <thread>
 
@@ -32,6 +34,23 @@ Image random_image(std::uint32_t seed) {
   std::mt19937 rng(seed);
   return q5::image::encode(random_settings(rng));
 }
+
+constexpr uid_t kNobody = 65534;
+
+// Runs the scope with another effective user id when the test runs as root
+// (who may write anywhere), and as itself otherwise.
+class EffectiveUser {
+ public:
+  explicit EffectiveUser(uid_t user) : switched_(::geteuid() == 0 && ::seteuid(user) == 0) {}
+  ~EffectiveUser() {
+    if (switched_ && ::seteuid(0) != 0) std::abort();
+  }
+  EffectiveUser(const EffectiveUser&) = delete;
+  EffectiveUser& operator=(const EffectiveUser&) = delete;
+
+ private:
+  bool switched_;
+};
 
 class FilesWindowTest : public WindowTest {
  protected:
@@ -126,6 +145,25 @@ TEST_F(FilesWindowTest, SaveThatCannotCreateTheFileReportsAnOpenError) {
   EXPECT_TRUE(QFileInfo(path("folder")).isDir());
   EXPECT_TRUE(prompts.messages.isEmpty());
   EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+// A file the technician may write, in a folder where they may not create
+// one (the temporary beside it), is saved in place.
+TEST_F(FilesWindowTest, SaveIntoAFolderThatRefusesNewFilesOverwritesTheFileInPlace) {
+  const QString file = path("shared.eep");
+  ASSERT_TRUE(write_bytes(file, Bytes(300, 0x55)));
+  ASSERT_EQ(::chmod(file.toLocal8Bit().constData(), 0666), 0);
+  ASSERT_EQ(::chmod(dir.path().toLocal8Bit().constData(), 0555), 0);
+  {
+    // Root may write anywhere: save as an ordinary user, as the technician.
+    const EffectiveUser technician(kNobody);
+    save_as(file);
+  }
+  ::chmod(dir.path().toLocal8Bit().constData(), 0755);
+  EXPECT_EQ(lines_since("Save data to " + file), QStringList{"File saved.OK !"});
+  EXPECT_EQ(read_bytes(file), bytes_of(kDefaultImage));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{"shared.eep"});
 }
 
 // A disk that fills up part way must not cost the technician the file that
@@ -224,6 +262,32 @@ TEST_F(FilesWindowTest, OpenRunsTheAlertTypeAndDuplicateMessageInterlocks) {
     EXPECT_EQ(ui().Special_vib_time->isEnabled(), !quiet_file);
     EXPECT_EQ(ui().Dup_msg_time->isEnabled(), !quiet_file);
   }
+}
+
+// The lists that the urgent-call address and the manual display order grey
+// follow the file; their selections are the file's, even "Right" under
+// "DISABLE", which the display-order rule itself would have turned "Left".
+TEST_F(FilesWindowTest, OpenGreysTheUrgentToneAndTheDisplayOrderAsTheFileSays) {
+  q5::image::Settings urgent;
+  urgent.urgent_call_addr = 2;  // "ADDRESS 2"
+  urgent.urgent_call_tone = 3;
+  urgent.lcd_manual = 0;  // "DISABLE"
+  urgent.lcd_order = 1;   // "Right"
+  ASSERT_TRUE(write_bytes(path("urgent.eep"), bytes_of(q5::image::encode(urgent))));
+  q5::image::Settings plain;  // urgent calls off, manual order on
+  ASSERT_TRUE(write_bytes(path("plain.eep"), bytes_of(q5::image::encode(plain))));
+
+  for (const bool urgent_file : {true, false, true}) {
+    open(path(urgent_file ? "urgent.eep" : "plain.eep"));
+    ASSERT_EQ(last_log(), "File loaded.OK !");
+    EXPECT_EQ(ui().Urgent_call_tone->isEnabled(), urgent_file);
+    EXPECT_EQ(ui().Urgent_call_tone->currentText(), urgent_file ? "TONE C" : "DISABLE");
+    EXPECT_EQ(ui().LcdorderComb->isEnabled(), !urgent_file);
+    EXPECT_EQ(ui().LcdorderComb->currentText(), urgent_file ? "Right" : "Left");
+  }
+  // What was loaded is what a save writes back.
+  open(path("urgent.eep"));
+  EXPECT_EQ(saved_bytes("again.eep"), read_bytes(path("urgent.eep")));
 }
 
 // --- Open: refused files ---------------------------------------------------------

@@ -1,6 +1,8 @@
 // Write to pager and Read from pager through the window's menu commands,
 // against the emulated 93C56 on the fake platform's virtual clock.
+#include <QFileInfo>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -8,6 +10,7 @@
 
 #include "image/codec.h"
 #include "image/frequency.h"
+#include "link/eeprom_link.h"
 #include "support/form_snapshot.h"
 #include "support/window_fixture.h"
 
@@ -30,15 +33,18 @@ constexpr std::uint64_t kCheckPulses = 11;
 constexpr std::uint64_t kDeadCheckPulses = 13;
 constexpr std::uint64_t kReadPulses = 2059;
 constexpr std::uint64_t kWritePulses = 3478;
-constexpr std::uint64_t kReadCommandPulses = kCheckPulses + kReadPulses;
+// A read is checked before and after: a cable lost on the way shows.
+constexpr std::uint64_t kReadCommandPulses = kCheckPulses + kReadPulses + kCheckPulses;
 
-const std::vector<std::uint16_t> kReadCommands{link::kCmdRead0, link::kCmdRead0};  // the check is an abandoned READ
+// The check is an abandoned READ: check, read, check.
+const std::vector<std::uint16_t> kReadCommands{link::kCmdRead0, link::kCmdRead0, link::kCmdRead0};
 
-// EWEN, a WRITE per word, EWDS, and the READ of the verify.
+// EWEN, a WRITE per word, EWDS, the READ of the verify and the check after it.
 std::vector<std::uint16_t> write_commands() {
   std::vector<std::uint16_t> fields{link::kCmdEwen};
   for (int w = 0; w < link::kWords; ++w) fields.push_back(static_cast<std::uint16_t>(link::kCmdWrite + w));
   fields.push_back(link::kCmdEwds);
+  fields.push_back(link::kCmdRead0);
   fields.push_back(link::kCmdRead0);
   return fields;
 }
@@ -275,12 +281,13 @@ TEST_F(LinkWindowTest, PulsesAndCommandFieldsOfBothCommands) {
   EXPECT_EQ(chip().violation_count(), 0u);
   EXPECT_TRUE(pager().foreign_ports().empty());
 
-  // The pager is read, checked again, written, and read back.
+  // The pager is read, checked again, written, read back and checked.
   pager().clear_records();
   write();
   ASSERT_EQ(last_log(), kWriteOk);
-  EXPECT_EQ(pager().clock_pulses(), kReadCommandPulses + kCheckPulses + kWritePulses + kReadPulses);
-  std::vector<std::uint16_t> expected{link::kCmdRead0, link::kCmdRead0, link::kCmdRead0};
+  EXPECT_EQ(pager().clock_pulses(), kReadCommandPulses + kCheckPulses + kWritePulses + kReadPulses + kCheckPulses);
+  std::vector<std::uint16_t> expected = kReadCommands;
+  expected.push_back(link::kCmdRead0);
   for (std::uint16_t field : write_commands()) expected.push_back(field);
   EXPECT_EQ(chip().commands(), expected);
   EXPECT_EQ(chip().violation_count(), 0u);
@@ -304,7 +311,7 @@ TEST_F(LinkWindowTest, WriteNeverRaisesTheReleaseLinesOnceTheWriteHasBegun) {
   ASSERT_EQ(last_log(), kWriteOk);
   EXPECT_FALSE(pager().data_values().test(link::kRelease));
   EXPECT_EQ(data_register(), link::kDeselect);
-  EXPECT_EQ(pager().clock_pulses(), kWritePulses + kReadPulses);
+  EXPECT_EQ(pager().clock_pulses(), kWritePulses + kReadPulses + kCheckPulses);
   EXPECT_EQ(chip().commands(), write_commands());
 }
 
@@ -530,6 +537,7 @@ TEST_F(LinkWindowTest, CablePulledBetweenTheTwoChecksOfAWrite) {
 struct VerifyFault {
   const char* name;
   void (*arrange)(link::EmulatedPagerPort&);
+  bool chip_holds_the_image;  // the words went in; only their way back was lost
 };
 void PrintTo(const VerifyFault& f, std::ostream* os) { *os << f.name; }
 
@@ -546,7 +554,7 @@ TEST_P(WriteNotVerified, ReportsTheVerifyErrorAndStepsNothing) {
   EXPECT_EQ(log(), log_before + QStringList{kVerifyError});
   EXPECT_EQ(prompts.messages, QStringList{kVerifyError});
   EXPECT_EQ(prompts.beeps, 1);
-  EXPECT_NE(chip().save(), window->image());
+  EXPECT_EQ(chip().save() == window->image(), GetParam().chip_holds_the_image);
   for (int row = 0; row < 4; ++row) {
     EXPECT_EQ(ui().sc_address[row]->text(), QString::number(2004000 + 8 * row));
   }
@@ -561,11 +569,158 @@ INSTANTIATE_TEST_SUITE_P(
         VerifyFault{"CablePulledMidWrite",
                     [](link::EmulatedPagerPort& p) {
                       p.pull_cable_after_pulses(kReadCommandPulses + kCheckPulses + kWritePulses / 2);
-                    }},
-        // A chip still programming when the next WRITE comes ignores it.
-        VerifyFault{"ChipSlowerThanThePause",
-                    [](link::EmulatedPagerPort& p) { p.chip().set_program_time_ns(6'000'000); }}),
+                    },
+                    false},
+        // Pulled during the read-back: what came back is not what was written.
+        VerifyFault{"CablePulledDuringTheReadBack",
+                    [](link::EmulatedPagerPort& p) {
+                      p.pull_cable_after_pulses(kReadCommandPulses + kCheckPulses + kWritePulses + 1000);
+                    },
+                    true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ------------------------------------------------------------ on the bench
+
+constexpr const char* kLpt1InUse = "LPT1 (/dev/parport0) is in use by another program";
+
+// A port another program holds is not waited on for long: nothing goes to
+// the port, the technician is told which port is taken, and once it is free
+// the next command works without a restart.
+TEST_F(LinkWindowTest, PortHeldByAnotherProgramIsReportedUntilItIsFree) {
+  platform.lpt1.hold();  // for good, like a print job that never ends
+  for (const Command command : {Command::write, Command::read}) {
+    SCOPED_TRACE(command == Command::write ? "write" : "read");
+    pager().clear_records();
+    prompts.clear();
+    const QStringList log_before = log();
+    const FormSnapshot form_before = snapshot(*window);
+    run(command);
+    EXPECT_EQ(log(), log_before + QStringList{kLpt1InUse});
+    EXPECT_EQ(prompts.messages, QStringList{kLpt1InUse});
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_TRUE(pager().data_values().none());
+    EXPECT_TRUE(pager().control_values().none());
+    EXPECT_FALSE(state->isVisible());
+    EXPECT_EQ(differences(snapshot(*window), form_before), "");
+  }
+  platform.lpt1.hold(1);  // one more command finds it taken, then it is let go
+  read();
+  EXPECT_EQ(last_log(), kLpt1InUse);
+  read();
+  EXPECT_EQ(last_log(), kReadOk);
+  write();
+  EXPECT_EQ(last_log(), kWriteOk);
+  EXPECT_FALSE(platform.lpt1.claimed());
+}
+
+// Chips whose self-timed write lasts longer than the 5 ms pause are waited
+// for; one that never reports ready is a link error, and the batch stays.
+TEST_F(LinkWindowTest, SlowChipsAreProgrammedAndOneNeverReadyIsALinkError) {
+  for (QComboBox* offset : ui().sc_autoinc) offset->setCurrentIndex(8);
+  for (const std::int64_t cycle_ns : {6'000'000, 10'000'000}) {
+    SCOPED_TRACE(cycle_ns);
+    chip().set_program_time_ns(cycle_ns);
+    const QString address = ui().sc_address[0]->text();
+    write();
+    EXPECT_EQ(last_log(), kWriteOk);
+    EXPECT_EQ(chip().save(), window->image());
+    EXPECT_FALSE(chip().write_enabled());
+    EXPECT_EQ(chip().violation_count(), 0u);
+    EXPECT_EQ(ui().sc_address[0]->text().toInt(), address.toInt() + 8);
+  }
+
+  chip().set_program_time_ns(link::Eeprom93C56::kNeverReady);
+  prompts.clear();
+  const QString address = ui().sc_address[0]->text();
+  write();
+  EXPECT_EQ(last_log(), kLinkError);
+  EXPECT_EQ(prompts.messages, QStringList{kLinkError});
+  EXPECT_EQ(prompts.beeps, 1);
+  EXPECT_EQ(ui().sc_address[0]->text(), address);
+  expect_link_closed();
+}
+
+// The cable pulled after 100 bytes of a read: the rest reads as all ones,
+// and only the link check after the read tells. Nothing is shown as read.
+TEST_F(LinkWindowTest, CableLostDuringAReadIsALinkErrorAndTheFormStays) {
+  const FormSnapshot form_before = snapshot(*window);
+  const Image image_before = window->image();
+  const QStringList log_before = log();
+  pager().clear_records();
+  pager().pull_cable_after_pulses(kCheckPulses + 11 + 100 * 8);
+
+  read();
+
+  EXPECT_EQ(log(), log_before + QStringList{kLinkError});
+  EXPECT_EQ(prompts.messages, QStringList{kLinkError});
+  EXPECT_EQ(differences(snapshot(*window), form_before), "");
+  EXPECT_EQ(window->image(), image_before);
+  EXPECT_EQ(chip().commands(), std::vector<std::uint16_t>(2, link::kCmdRead0));  // the check, the read
+  expect_link_closed();
+}
+
+// The same in the read that starts a write: the pager is not written.
+TEST_F(LinkWindowTest, CableLostDuringTheWritesFirstReadWritesNothing) {
+  const Image pager_bytes = chip().save();
+  pager().clear_records();
+  pager().pull_cable_after_pulses(kCheckPulses + 11 + 100 * 8);
+  write();
+  EXPECT_EQ(last_log(), kLinkError);
+  EXPECT_EQ(chip().commands(), std::vector<std::uint16_t>(2, link::kCmdRead0));
+  EXPECT_EQ(chip().save(), pager_bytes);
+  expect_link_closed();
+}
+
+// An address stepped past seven digits is no address a pager can take:
+// neither a write nor a save starts, the technician is sent to the field.
+TEST_F(LinkWindowTest, AddressPastSevenDigitsStopsWriteAndSave) {
+  ui().sc_address[3]->setText("9999999");
+  ui().sc_autoinc[3]->setCurrentIndex(8);
+  write();
+  ASSERT_TRUE(log().contains(kWriteOk));
+  ASSERT_EQ(ui().sc_address[3]->text(), "10000007");
+  window->activateWindow();  // the progress window had it
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  settle();  // the stepped address has taken the focus
+
+  const Image pager_bytes = chip().save();
+  QTemporaryDir dir;
+  const QString file = dir.filePath("never.eep");
+  for (QAction* command : {ui().WritetoPager1, ui().Save1}) {
+    SCOPED_TRACE(command->objectName().toStdString());
+    focus(ui().Hello_msg);
+    prompts.clear();
+    prompts.save_answers = {file};
+    pager().clear_records();
+    const QStringList log_before = log();
+    command->trigger();
+    settle();
+    EXPECT_EQ(log(), log_before + QStringList{"Address [4] range out, should be within 8-2007663; "
+                                              "2007672-2045055; 2045064-2097143"});
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(focused(), ui().sc_address[3]);
+    EXPECT_EQ(prompts.save_answers.size(), 1u);  // no file was asked for
+    EXPECT_EQ(pager().clock_pulses(), 0u);
+  }
+  EXPECT_EQ(chip().save(), pager_bytes);
+  EXPECT_FALSE(QFileInfo::exists(file));
+}
+
+// A pager's urgent-call code that no item shows (6, 8 to 15) counts as
+// "DISABLE", as the pager takes it: the tone beside it is greyed.
+TEST_F(LinkWindowTest, UrgentCallAddressWithoutItemGreysTheTone) {
+  Image pager_bytes = pager_image(1, q5::image::kChipKS8809);
+  ASSERT_EQ(pager_bytes[q5::image::off::urgent_call] & 0x0F, 2);
+  for (const std::uint8_t code : {0x06, 0x0B}) {
+    pager_bytes[q5::image::off::urgent_call] = static_cast<std::uint8_t>(0x30 | code);
+    q5::image::seal(pager_bytes);
+    chip().load(pager_bytes);
+    read();
+    ASSERT_EQ(last_log(), kReadOk);
+    EXPECT_EQ(ui().Urgent_call_addr->currentIndex(), -1);
+    EXPECT_FALSE(ui().Urgent_call_tone->isEnabled());
+  }
+}
 
 TEST_F(LinkWindowTest, ConversionErrorLeavesThePagerAlone) {
   ui().Num_message->setText("");  // its change rule already complains

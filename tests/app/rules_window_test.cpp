@@ -98,6 +98,17 @@ TEST_F(RulesWindowTest, EmptiedFieldBecomesZerosOneZeroAtATimeAndStays) {
   EXPECT_EQ(seen, (QStringList{"", "0", "00", "000", "0000", "00000", "000000", "0000000"}));
 }
 
+// Pasted letters are no address: the change rule says so as the seventh
+// character goes in, and leaving the field does not say it again.
+TEST_F(RulesWindowTest, PastedNonDigitsInAnAddressGiveOneErrorBox) {
+  focus(address(1));
+  address(1)->setText("1a");  // as a paste through the context menu
+  prompts.clear();
+  leave();
+  EXPECT_EQ(address(1)->text(), "000001a");
+  EXPECT_EQ(prompts.errors, QStringList{"'000001a' is not a valid integer value"});
+}
+
 TEST_F(RulesWindowTest, DeletingADigitKeepsTheFrameUntilTheSeventhIsBack) {
   type_into(address(2), "2004021");
   ASSERT_EQ(ui().sc_framno[2]->text(), "5");
@@ -243,7 +254,11 @@ INSTANTIATE_TEST_SUITE_P(
         Advance{"PastTheTopWarns", {0, 0, 0, 1}, -1, "2097143",
                 {"2004000", "2004008", "2004016", "2097144"}, 3, {range_warning(4), range_warning(4)}},
         Advance{"InvalidAddressWarnsEvenUnchanged", {0, 0, 0, 0}, -1, "2097144",
-                {"2004000", "2004008", "2004016", "2097144"}, 3, {range_warning(4)}}),
+                {"2004000", "2004008", "2004016", "2097144"}, 3, {range_warning(4)}},
+        // Past seven digits the number stays whole and is warned, rather than
+        // cut to "1000000", another valid address.
+        Advance{"PastSevenDigitsStaysWhole", {0, 0, 0, 8}, -1, "9999999",
+                {"2004000", "2004008", "2004016", "10000007"}, 3, {range_warning(4), range_warning(4)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Interlocks ---------------------------------------------------------------

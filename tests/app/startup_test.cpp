@@ -16,7 +16,7 @@ using StartupTest = WindowTest;
 TEST_F(StartupTest, LogCaptionAndHiddenTestControls) {
   EXPECT_EQ(log(), (QStringList{"Port init success.", "Q5V Pager programmer,Windows version 1.22"}));
   EXPECT_EQ(window->windowTitle(), "Q5V Pager Programmer Customer Version 1.22");
-  EXPECT_EQ(platform.driver_init_calls, 1);
+  EXPECT_EQ(platform.open_calls, 1);
   EXPECT_EQ(platform.timer_init_calls, 1);
   EXPECT_EQ(prompts.beeps, 0);
   for (const char* name : {"E512bs1", "E512bs3", "E1200bs1", "E1200bs3", "E2400bs1", "E2400bs3", "LRe1", "LRe3",
@@ -71,9 +71,9 @@ TEST_F(StartupTest, LptMenuMovesThePortBaseAndTheCheckMark) {
   }
 }
 
-TEST_F(StartupTest, ExitShutsTheDriverDownAndClosesTheWindow) {
+TEST_F(StartupTest, ExitClosesThePortsAndTheWindow) {
   ui().Exit1->trigger();
-  EXPECT_EQ(platform.driver_shutdown_calls, 1);
+  EXPECT_EQ(platform.close_calls, 1);
   EXPECT_FALSE(window->isVisible());
 }
 
@@ -82,30 +82,38 @@ class StartupPlatformTest : public WindowTest {
   StartupPlatformTest() { start_in_setup = false; }
 };
 
-TEST_F(StartupPlatformTest, RefusedDriverDisablesOnlyThePagerCommands) {
-  platform.driver_grants = false;
+TEST_F(StartupPlatformTest, NoPortDisablesOnlyThePagerCommandsAndSaysWhy) {
+  platform.ports_open = false;
+  platform.problems = {"LPT1 (/dev/parport0): No such file or directory - is the ppdev module loaded?",
+                       "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"};
   start();
+  // The reasons come after the two start-up lines.
   EXPECT_EQ(log(), (QStringList{"Driver missing or disable, can't access the paraller port.",
-                                "Q5V Pager programmer,Windows version 1.22"}));
+                                "Q5V Pager programmer,Windows version 1.22",
+                                "LPT1 (/dev/parport0): No such file or directory - is the ppdev module loaded?",
+                                "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"}));
   EXPECT_EQ(prompts.beeps, 1);
   EXPECT_EQ(platform.timer_init_calls, 0);
   EXPECT_FALSE(ui().WritetoPager1->isEnabled());
   EXPECT_FALSE(ui().ReadFromPager1->isEnabled());
   EXPECT_TRUE(ui().Open1->isEnabled());
   EXPECT_TRUE(ui().Save1->isEnabled());
-  window->Exit1Click();  // shut down even though it never started
-  EXPECT_EQ(platform.driver_shutdown_calls, 1);
+  window->Exit1Click();  // gives back whatever did open
+  EXPECT_EQ(platform.close_calls, 1);
 }
 
-TEST_F(StartupPlatformTest, BelowVersionFiveNoDriverIsCalledAtAll) {
-  platform.version = 4;
-  platform.driver_grants = false;  // would fail if it were asked
+// A port that opened is used; one that did not says why, after the start-up
+// lines, and the program starts as usual. No kernel version is asked: every
+// Linux kernel needs ppdev.
+TEST_F(StartupPlatformTest, PortsAreOpenedAtEveryStartAndARefusedOneIsExplained) {
+  platform.problems = {"LPT2 (/dev/parport1): Permission denied - add yourself to the group lp"};
   start();
-  EXPECT_EQ(log().constFirst(), "Port init success.");
-  EXPECT_EQ(platform.driver_init_calls, 0);
+  EXPECT_EQ(log(), (QStringList{"Port init success.", "Q5V Pager programmer,Windows version 1.22",
+                                "LPT2 (/dev/parport1): Permission denied - add yourself to the group lp"}));
+  EXPECT_EQ(platform.open_calls, 1);
   EXPECT_EQ(platform.timer_init_calls, 1);
-  window->Exit1Click();
-  EXPECT_EQ(platform.driver_shutdown_calls, 0);
+  EXPECT_EQ(prompts.beeps, 0);
+  EXPECT_TRUE(ui().WritetoPager1->isEnabled());
 }
 
 // --- The events the handlers are written for --------------------------------

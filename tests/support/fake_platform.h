@@ -1,31 +1,32 @@
 // A platform for tests: the emulated pager on a virtual clock (transfers take
-// milliseconds), a scripted operating-system version and driver, and a count
-// of every driver call.
+// milliseconds), ports that open or not as the test says, claims it can
+// script, and a count of every call.
 #pragma once
 
 #include "app/platform.h"
+#include "link/emulated_access.h"
 #include "link/emulated_pager.h"
 
 class FakePlatform final : public Platform {
  public:
-  FakePlatform() : pager(virtual_clock, q5::link::kLpt1Base) {}
+  FakePlatform() : pager(virtual_clock, q5::link::kLpt1Base), lpt1(pager, virtual_clock, 0), lpt2(pager, virtual_clock, 1) {}
 
-  int os_version() override { return version; }
-  bool driver_init() override {
-    ++driver_init_calls;
-    return driver_grants;
+  PortsOpened open_ports() override {
+    ++open_calls;
+    return {ports_open, problems};
   }
-  void driver_shutdown() override { ++driver_shutdown_calls; }
+  void close_ports() override { ++close_calls; }
   void timer_init() override { ++timer_init_calls; }
-  q5::link::PortIo& ports() override { return pager; }
-  q5::link::Clock& clock() override { return virtual_clock; }
+  q5::link::CableAccess& lpt(int index) override { return index == 0 ? lpt1 : lpt2; }
 
-  int version = 6;
-  bool driver_grants = true;
-  int driver_init_calls = 0;
-  int driver_shutdown_calls = 0;
+  bool ports_open = true;
+  std::vector<std::string> problems;  // the log lines of ports that would not open
+  int open_calls = 0;
+  int close_calls = 0;
   int timer_init_calls = 0;
 
   q5::link::VirtualClock virtual_clock;
   q5::link::EmulatedPagerPort pager;
+  q5::link::EmulatedLptAccess lpt1;
+  q5::link::EmulatedLptAccess lpt2;
 };

@@ -101,7 +101,7 @@ inline q5::image::Settings random_settings(std::mt19937& rng) {
 
 // Sets every control to `s` from code, as a load does: lists without their
 // change handlers, check boxes and edits with theirs, the frequency checked
-// on the stored step, and the alert-type interlock brought up to date.
+// on the stored step, and the lists that options grey brought up to date.
 inline void set_form(TMain_Page& window, const q5::image::Settings& s) {
   MainPageForm& ui = window.ui;
   auto text = [](QLineEdit* edit, const std::string& t) { edit->setText(QString::fromStdString(t)); };
@@ -158,6 +158,9 @@ inline void set_form(TMain_Page& window, const q5::image::Settings& s) {
   text(ui.Frequency, s.frequency);
   window.FrequencyExit();
   window.Alert_typeChange();
+  // As a load leaves them: greyed as the values say, selections untouched.
+  ui.Urgent_call_tone->setEnabled(s.urgent_call_addr > 0);
+  ui.LcdorderComb->setEnabled(s.lcd_manual != 0);
 }
 
 }  // namespace q5::test
