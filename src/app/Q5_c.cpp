@@ -61,6 +61,7 @@ int widget_max_length(const q5::rules::Edit& edit, qsizetype shown) {
 TMain_Page::TMain_Page(Platform& platform, Prompts& prompts, QWidget* parent)
     : QMainWindow(parent), platform_(platform), prompts_(prompts) {
   setObjectName("Main_Page");
+  setAcceptDrops(true);
   ui.setup(this);
   events_ = new FieldEvents(this);
   events_->set_exit_suppressed([this] { return refocus_pending(); });

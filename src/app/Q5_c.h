@@ -29,6 +29,8 @@ class Platform;
 class Prompts;
 class TState_Form;
 class FieldEvents;
+class QDragEnterEvent;
+class QDropEvent;
 class QKeyEvent;
 class QLineEdit;
 
@@ -108,6 +110,13 @@ class TMain_Page : public QMainWindow {
   // Files.
   void Save1Click();
   void Open1Click();
+  // Opens `path` as File > Open does once its dialog has given the name
+  // (the command line and a file dropped on the window come here).
+  void open_file(const QString& path);
+
+  // Where every write attempt is logged as a CSV row; empty: nowhere.
+  void set_batch_log(const std::string& path) { batch_log_ = path; }
+  const std::string& batch_log() const { return batch_log_; }
 
   // Pager.
   void WritetoPager1Click();
@@ -119,6 +128,9 @@ class TMain_Page : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // A configuration file dropped on the window opens as File > Open would.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   class LinkProgress;
@@ -144,6 +156,7 @@ class TMain_Page : public QMainWindow {
   // Pager link.
   q5::link::CableAccess& cable();
   void report_link_failure(const q5::link::SessionResult& result, const std::string& message);
+  void log_write_attempt(const q5::link::SessionResult& result);
   void prepare_progress(const char* caption, int maximum, bool move_beside_main);
   void close_progress();
   void progress_advance();
@@ -167,6 +180,7 @@ class TMain_Page : public QMainWindow {
 
   std::uint16_t port_base_ = 0x378;
   q5::image::Image image_{};
+  std::string batch_log_;
 
   QElapsedTimer repaint_timer_;  // paces the progress window's repaints
   int pending_refocus_ = 0;

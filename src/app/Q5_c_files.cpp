@@ -1,5 +1,10 @@
 // File > Save and File > Open: the form as a 256-byte configuration file.
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 
 #include "app/Q5_c.h"
 #include "app/prompts.h"
@@ -37,6 +42,10 @@ void TMain_Page::Save1Click() {
 void TMain_Page::Open1Click() {
   const QString path = prompts_.open_file_name();
   if (path.isEmpty()) return;
+  open_file(path);
+}
+
+void TMain_Page::open_file(const QString& path) {
   append_log("Load data from " + path);
   q5::image::Image loaded = image_;
   switch (q5::files::load_image(local_path(path), loaded)) {
@@ -61,4 +70,26 @@ void TMain_Page::Open1Click() {
   }
   run([this] { form_.show_file(image_); });
   append_log("File loaded.OK !");
+}
+
+namespace {
+
+// The one local file a drop carries, or nothing.
+QString dropped_file(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl url = data->urls().constFirst();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void TMain_Page::dragEnterEvent(QDragEnterEvent* event) {
+  if (!dropped_file(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TMain_Page::dropEvent(QDropEvent* event) {
+  const QString path = dropped_file(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  guarded([&] { open_file(QFileInfo(path).absoluteFilePath()); });
 }

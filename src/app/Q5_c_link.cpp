@@ -2,11 +2,14 @@
 // sequence of each command is the pager session's; the window brings the
 // form in and out and shows the result.
 #include <QApplication>
+#include <ctime>
 
 #include "app/Q5_c.h"
 #include "app/Q5_state.h"
 #include "app/platform.h"
 #include "app/prompts.h"
+#include "files/batch_log.h"
+#include "rules/batch_row.h"
 
 namespace {
 
@@ -104,6 +107,7 @@ void TMain_Page::WritetoPager1Click() {
   switch (result.outcome) {
     case q5::link::Outcome::ok:
       append_log(text(q5::link::write_message(result)));
+      log_write_attempt(result);
       run([this] {
         form_.advance_addresses();
         if (form_.CheckBox1.checked) form_.step_serial();
@@ -112,10 +116,23 @@ void TMain_Page::WritetoPager1Click() {
     case q5::link::Outcome::model_refused:
       if (result.pager) image_ = *result.pager;
       prompts_.message(text(q5::link::write_message(result)));
+      log_write_attempt(result);
       return;
     default:
       report_link_failure(result, q5::link::write_message(result));
+      log_write_attempt(result);
       return;
+  }
+}
+
+// Every attempt to write a pager is a row of the batch log. The pager counts
+// as written whether or not the row could be: the log only says why not.
+void TMain_Page::log_write_attempt(const q5::link::SessionResult& result) {
+  if (batch_log_.empty()) return;
+  const q5::files::BatchLogRow row = q5::rules::batch_log_row(
+      std::time(nullptr), q5::link::write_message(result), result.written ? &form_ : nullptr);
+  if (const auto failure = q5::files::append(batch_log_, row)) {
+    append_log("Batch log not written: " + QString::fromStdString(*failure));
   }
 }
 

@@ -10,6 +10,7 @@
 #include "app/Q5_state.h"
 #include "app/platform.h"
 #include "app/prompts.h"
+#include "files/batch_log.h"
 
 namespace {
 
@@ -40,6 +41,13 @@ int main(int argc, char** argv) {
     QtPrompts prompts;
     TMain_Page main_page(*platform, prompts);
     Main_Page = &main_page;
+    // Every write attempt goes to the batch log; a folder that cannot be
+    // made shows up as a line in the window's log at the first write.
+    const std::string batch_log = q5::files::default_batch_log_path(platform->simulated());
+    if (!batch_log.empty()) {
+      (void)q5::files::create_batch_log_folder(batch_log);
+      main_page.set_batch_log(batch_log);
+    }
     prompts.set_parent(&main_page);
     TState_Form state_form(&main_page);
     State_Form = &state_form;

@@ -1,5 +1,7 @@
 // Write to pager and Read from pager through the window's menu commands,
 // against the emulated 93C56 on the fake platform's virtual clock.
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -720,6 +722,72 @@ TEST_F(LinkWindowTest, UrgentCallAddressWithoutItemGreysTheTone) {
     EXPECT_EQ(ui().Urgent_call_addr->currentIndex(), -1);
     EXPECT_FALSE(ui().Urgent_call_tone->isEnabled());
   }
+}
+
+// ------------------------------------------------------------ the batch log
+
+// The cells of one CSV record: quoted where a cell holds a comma or a quote.
+QStringList cells(const QString& line) {
+  QStringList out{QString()};
+  bool quoted = false;
+  for (qsizetype i = 0; i < line.size(); ++i) {
+    const QChar c = line[i];
+    if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+      out.back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      out << QString();
+    } else {
+      out.back() += c;
+    }
+  }
+  return out;
+}
+
+// Every write attempt is a row: a written pager with every column, the
+// values as written; an attempt that never had an image to write with the
+// result alone. A log that cannot be written costs the pager nothing.
+TEST_F(LinkWindowTest, EveryWriteAttemptIsARowOfTheBatchLog) {
+  QTemporaryDir dir;
+  const QString csv = dir.filePath("writes.csv");
+  window->set_batch_log(csv.toStdString());
+  ui().sc_autoinc[0]->setCurrentIndex(8);
+
+  write();                   // written: an R2 pager with a KS8809
+  platform.lpt1.hold(1);
+  write();                   // the port is taken
+  pager().set_present(false);
+  write();                   // nothing answers
+  pager().set_present(true);
+
+  QFile file(csv);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString all = QString::fromLatin1(file.readAll());
+  ASSERT_TRUE(all.endsWith("\r\n"));
+  const QStringList lines = all.split("\r\n", Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 4);
+  EXPECT_EQ(lines[0], "time,result,serial,addr1_enabled,addr1,frame1,addr2_enabled,addr2,frame2,addr3_enabled,"
+                      "addr3,frame3,addr4_enabled,addr4,frame4,frequency,step,baud_rate,synthesiser,firmware");
+  const QStringList written = cells(lines[1]);
+  ASSERT_EQ(written.size(), 20);
+  EXPECT_TRUE(QDateTime::fromString(written[0], Qt::ISODate).isValid()) << str(written[0]);
+  EXPECT_EQ(written.mid(1), (QStringList{"Write eeprom OK!", "12345678", "1", "2004000", "0", "1", "2004008", "0",
+                                         "1", "2004016", "0", "1", "2004024", "0", "138.97500", "6.25kHz",
+                                         "1200 bps", "KS8809", "R2"}));
+  EXPECT_EQ(str(ui().sc_address[0]->text()), "2004008");  // stepped after the row was taken
+  EXPECT_EQ(cells(lines[2]).mid(1), QStringList({kLpt1InUse}) + QStringList(18, QString()));
+  EXPECT_EQ(cells(lines[3]).mid(1), QStringList({kLinkError}) + QStringList(18, QString()));
+
+  // A log that cannot be written: the write still counts, the log says why.
+  window->set_batch_log(dir.filePath("missing/writes.csv").toStdString());
+  write();
+  const QStringList log_lines = log();
+  ASSERT_GE(log_lines.size(), 2);
+  EXPECT_EQ(log_lines[log_lines.size() - 2], kWriteOk);
+  EXPECT_TRUE(log_lines.back().startsWith("Batch log not written: ")) << str(log_lines.back());
+  EXPECT_EQ(str(ui().sc_address[0]->text()), "2004016");
 }
 
 TEST_F(LinkWindowTest, ConversionErrorLeavesThePagerAlone) {
