@@ -62,7 +62,7 @@ TMain_Page::TMain_Page(Platform& platform, Prompts& prompts, QWidget* parent)
     : QMainWindow(parent), platform_(platform), prompts_(prompts) {
   setObjectName("Main_Page");
   setAcceptDrops(true);
-  ui.setup(this);
+  ui.setup(this, form_);
   events_ = new FieldEvents(this);
   events_->set_exit_suppressed([this] { return refocus_pending(); });
   repaint_timer_.start();

@@ -133,33 +133,41 @@ void apply_classic_look(QMainWindow* window, QWidget* client) {
   lists->setParent(window);
 }
 
-QComboBox* make_combo(QWidget* parent, const char* name, const QStringList& items, int current,
-                      int x, int y, int w) {
+QString latin1(const std::string& text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The controls take their names, items, defaults and limits from the
+// form's catalogue; only the look and the place are the window's.
+QComboBox* make_combo(QWidget* parent, const q5::rules::List& list, int x, int y, int w) {
   auto* combo = new QComboBox(parent);
-  combo->setObjectName(name);
+  combo->setObjectName(latin1(list.name));
   combo->setEditable(false);
-  combo->addItems(items);
-  combo->setCurrentIndex(current);
+  for (const std::string& item : list.items) combo->addItem(latin1(item));
+  combo->setCurrentIndex(list.index);
+  combo->setEnabled(list.enabled);
   combo->setGeometry(x, y, w, kComboHeight);
   return combo;
 }
 
-QCheckBox* make_check(QWidget* parent, const char* name, const QString& text, bool checked, int x,
-                      int y, int w) {
-  auto* check = new QCheckBox(text, parent);
-  check->setObjectName(name);
-  check->setChecked(checked);
-  check->setGeometry(x, y, w, kCheckHeight);
-  return check;
+QCheckBox* make_check(QWidget* parent, const q5::rules::Check& check, const QString& caption, int x, int y,
+                      int w) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(latin1(check.name));
+  box->setChecked(check.checked);
+  box->setGeometry(x, y, w, kCheckHeight);
+  return box;
 }
 
-// max_length 0 keeps Qt's default (no practical limit).
-QLineEdit* make_edit(QWidget* parent, const char* name, const QString& text, int max_length, int x,
-                     int y, int w) {
+void upper_case_entry(QLineEdit* edit);
+
+QLineEdit* make_edit(QWidget* parent, const q5::rules::Edit& field, int x, int y, int w) {
   auto* edit = new QLineEdit(parent);
-  edit->setObjectName(name);
-  if (max_length > 0) edit->setMaxLength(max_length);
-  edit->setText(text);
+  edit->setObjectName(latin1(field.name));
+  // No limit keeps Qt's default (no practical limit).
+  if (field.max_length > 0) edit->setMaxLength(static_cast<int>(field.max_length));
+  if (field.upper_case) upper_case_entry(edit);
+  edit->setText(latin1(field.text));
   edit->setGeometry(x, y, w, kEditHeight);
   edit->setCursorPosition(0);
   return edit;
@@ -247,7 +255,7 @@ void build_menu(MainPageForm& f, QMainWindow* window) {
   for (QMenu* menu : {f.File1, f.LPT1, f.Help1}) menu->setFont(MainPageForm::form_font());
 }
 
-void build_address_group(MainPageForm& f) {
+void build_address_group(MainPageForm& f, const q5::rules::Form& c) {
   f.Address = make_group(f.TabSheet1, "Address", "Address", 27, 4, 484, 81);
 
   struct Row {
@@ -261,88 +269,81 @@ void build_address_group(MainPageForm& f) {
       {295, 22, 332, 19, 396, 427, 20},
       {295, 50, 332, 47, 396, 427, 48},
   };
-  const char* const defaults[4] = {"2004000", "2004008", "2004016", "2004024"};
-  const QStringList offsets = {"0", "1", "2", "3", "4", "5", "6", "7", "8"};
 
   for (int i = 0; i < 4; ++i) {
     const Row& r = rows[i];
     const QString n = QString::number(i + 1);
 
-    f.sc_addractv[i] = make_check(f.Address, qPrintable("sc_addractv" + n), n, true, r.check_x,
-                                  r.check_y, 32);
+    f.sc_addractv[i] = make_check(f.Address, c.sc_addractv[i], n, r.check_x, r.check_y, 32);
     f.sc_addractv[i]->setToolTip("Enable/Disable address " + n);
 
-    f.sc_address[i] = make_edit(f.Address, qPrintable("sc_address" + n), defaults[i], 7, r.edit_x,
-                                r.edit_y, 57);
+    f.sc_address[i] = make_edit(f.Address, c.sc_address[i], r.edit_x, r.edit_y, 57);
     make_bold(f.sc_address[i]);
     f.sc_address[i]->setToolTip(
         i == 0 ? "Address range:0000008-2007663; 2007672-2045055; 2045064-2097143"
                : "Address range: 0000008-2007663; 2007672-2045055; 2045064-2097143");
 
-    f.sc_framno[i] =
-        make_edit(f.Address, qPrintable("sc_framno" + n), "0", 1, r.frame_x, r.edit_y, 17);
+    f.sc_framno[i] = make_edit(f.Address, c.sc_framno[i], r.frame_x, r.edit_y, 17);
     make_bold(f.sc_framno[i]);
     f.sc_framno[i]->setReadOnly(true);
     f.sc_framno[i]->setFocusPolicy(Qt::ClickFocus);  // shown, not a Tab stop
     f.sc_framno[i]->setToolTip("Frame No.");
 
-    f.sc_autoinc[i] =
-        make_combo(f.Address, qPrintable("sc_autoinc" + n), offsets, 0, r.combo_x, r.combo_y, 41);
+    f.sc_autoinc[i] = make_combo(f.Address, c.sc_autoinc[i], r.combo_x, r.combo_y, 41);
     f.sc_autoinc[i]->setToolTip("Auto increase the address by offset value.");
   }
 }
 
 // Page 1's left column: captions at 30, controls at 107, one line every 26.
-void build_page1_left(MainPageForm& f) {
+void build_page1_left(MainPageForm& f, const q5::rules::Form& c) {
   QWidget* p = f.TabSheet1;
   constexpr int kCaption = 30, kControl = 107, kCaptionWidth = 75;
   auto top = [](int line) { return 94 + 26 * line; };
 
   make_label(p, "PLL select", kCaption, top(0), kCaptionWidth);
-  f.PLL_select = make_combo(p, "PLL_select", {"KS8809", "SM5170"}, 1, kControl, top(0), 80);
+  f.PLL_select = make_combo(p, c.PLL_select, kControl, top(0), 80);
   f.PLL_select->setToolTip("W4 will not support SM5170");
 
   make_label(p, "Baud rate", kCaption, top(1), kCaptionWidth);
   f.Baud_rate =
-      make_combo(p, "Baud_rate", {"2400 bps", "512   bps", "1200 bps"}, 2, kControl, top(1), 80);
+      make_combo(p, c.Baud_rate, kControl, top(1), 80);
 
   make_label(p, "Frequency", kCaption, top(2), kCaptionWidth);
-  f.Frequency = make_edit(p, "Frequency", "138.97500", 9, kControl, top(2), 62);
+  f.Frequency = make_edit(p, c.Frequency, kControl, top(2), 62);
   make_label(p, "MHz@", 170, top(2), 31);
-  f.Frequency_step = make_combo(p, "Frequency_step", {"6.25kHz", "5kHz"}, 0, 202, top(2), 74);
+  f.Frequency_step = make_combo(p, c.Frequency_step, 202, top(2), 74);
 
   make_label(p, "Data polarity", kCaption, top(3), kCaptionWidth);
-  f.Date_polarity = make_combo(p, "Date_polarity", {"NORMAL", "INVERT"}, 0, kControl, top(3), 80);
+  f.Date_polarity = make_combo(p, c.Date_polarity, kControl, top(3), 80);
 
   make_label(p, "Serial No.", kCaption, top(4), kCaptionWidth);
-  f.Serial_no = make_edit(p, "Serial_no", "12345678", 8, kControl, top(4), 62);
-  f.CheckBox1 = make_check(p, "CheckBox1", "Auto", false, 171, top(4) + 2, 52);
+  f.Serial_no = make_edit(p, c.Serial_no, kControl, top(4), 62);
+  f.CheckBox1 = make_check(p, c.CheckBox1, "Auto", 171, top(4) + 2, 52);
   f.CheckBox1->setToolTip("Automatic inc by one");
 
   make_label(p, "Hello Message", kCaption, top(5), kCaptionWidth);
-  f.Hello_msg = make_edit(p, "Hello_msg", "HAPPY EVERYDAY", 14, kControl, top(5), 110);
-  upper_case_entry(f.Hello_msg);
+  f.Hello_msg = make_edit(p, c.Hello_msg, kControl, top(5), 110);
   f.Hello_msg->setToolTip("Maximun 14 character.");
 
   // Greyed out: the model and the firmware come from the pager, not the user.
   make_label(p, "Model No.", kCaption, 250, kCaptionWidth);
-  f.ModelCB = make_combo(p, "ModelCB", {"Orbit", "Normal"}, 0, 106, 250, 72);
+  f.ModelCB = make_combo(p, c.ModelCB, 106, 250, 72);
   f.ModelCB->setEnabled(false);
   make_label(p, "Firmware Ver.", 182, 250, 70);
-  f.FirmwareVer = make_combo(p, "FirmwareVer", {"R1", "R2"}, 0, 256, 250, 50);
+  f.FirmwareVer = make_combo(p, c.FirmwareVer, 256, 250, 50);
   f.FirmwareVer->setEnabled(false);
 
-  f.Daily_Alarm_checkbox = make_check(p, "Daily_Alarm_checkbox", "Daily Alarm", true, 32, 284, 120);
+  f.Daily_Alarm_checkbox = make_check(p, c.Daily_Alarm_checkbox, "Daily Alarm", 32, 284, 120);
   f.Date_time_disp_checkbox =
-      make_check(p, "Date_time_disp_checkbox", "Date/Time display", true, 32, 308, 120);
+      make_check(p, c.Date_time_disp_checkbox, "Date/Time display", 32, 308, 120);
   f.Sleep_timer_checkbox =
-      make_check(p, "Sleep_timer_checkbox", "Sleep Timer ", true, 32, 332, 120);
+      make_check(p, c.Sleep_timer_checkbox, "Sleep Timer ", 32, 332, 120);
   f.Pager_off_menu_checkbox =
-      make_check(p, "Pager_off_menu_checkbox", "Pager Off menu", true, 32, 357, 120);
+      make_check(p, c.Pager_off_menu_checkbox, "Pager Off menu", 32, 357, 120);
 }
 
 // The receive-enable timing grid: a column per RE line, a row per baud rate.
-void build_re_grid(MainPageForm& f) {
+void build_re_grid(MainPageForm& f, const q5::rules::Form& c) {
   QWidget* p = f.TabSheet1;
   constexpr int kRe1 = 200, kRe3 = 240, kWidth = 25;
   constexpr int kRow512 = 288, kRow1200 = 316, kRow2400 = 345;
@@ -361,81 +362,71 @@ void build_re_grid(MainPageForm& f) {
   f.L2400 = make_label(p, "2400", 164, kRow2400, 32, right);
   f.L2400->setObjectName("L2400");
 
-  f.E512bs1 = make_edit(p, "E512bs1", "03", 0, kRe1, kRow512, kWidth);
-  f.E512bs3 = make_edit(p, "E512bs3", "09", 0, kRe3, kRow512, kWidth);
-  f.E1200bs1 = make_edit(p, "E1200bs1", "31", 0, kRe1, kRow1200, kWidth);
-  f.E1200bs3 = make_edit(p, "E1200bs3", "31", 0, kRe3, kRow1200, kWidth);
-  f.E2400bs1 = make_edit(p, "E2400bs1", "31", 0, kRe1, kRow2400, kWidth);
-  f.E2400bs3 = make_edit(p, "E2400bs3", "31", 0, kRe3, kRow2400, kWidth);
+  f.E512bs1 = make_edit(p, c.E512bs1, kRe1, kRow512, kWidth);
+  f.E512bs3 = make_edit(p, c.E512bs3, kRe3, kRow512, kWidth);
+  f.E1200bs1 = make_edit(p, c.E1200bs1, kRe1, kRow1200, kWidth);
+  f.E1200bs3 = make_edit(p, c.E1200bs3, kRe3, kRow1200, kWidth);
+  f.E2400bs1 = make_edit(p, c.E2400bs1, kRe1, kRow2400, kWidth);
+  f.E2400bs3 = make_edit(p, c.E2400bs3, kRe3, kRow2400, kWidth);
 }
 
 // Page 1's right column: captions at 319, controls at 415, one line every 26.
-void build_page1_right(MainPageForm& f) {
+void build_page1_right(MainPageForm& f, const q5::rules::Form& c) {
   QWidget* p = f.TabSheet1;
   constexpr int kCaption = 319, kControl = 415, kCaptionWidth = 94, kWidth = 96;
   auto top = [](int line) { return 94 + 26 * line; };
-  const QStringList addresses = {"DISABLE",   "ADDRESS 1", "ADDRESS 2",
-                                 "ADDRESS 3", "ADDRESS 4", "ALL"};
 
   make_label(p, "Alert_reset", kCaption, top(0), kCaptionWidth);
-  f.Alert_reset = make_combo(p, "Alert_reset", addresses, 0, kControl, top(0), kWidth);
+  f.Alert_reset = make_combo(p, c.Alert_reset, kControl, top(0), kWidth);
 
   make_label(p, "Urgent call addr.", kCaption, top(1), kCaptionWidth);
-  f.Urgent_call_addr = make_combo(p, "Urgent_call_addr", addresses, 0, kControl, top(1), kWidth);
+  f.Urgent_call_addr = make_combo(p, c.Urgent_call_addr, kControl, top(1), kWidth);
 
   make_label(p, "Urgent call tone", kCaption, top(2), kCaptionWidth);
   f.Urgent_call_tone =
-      make_combo(p, "Urgent_call_tone", {"DISABLE", "TONE A", "TONE B", "TONE C", "TONE D", "ALL"},
-                 0, kControl, top(2), kWidth);
+      make_combo(p, c.Urgent_call_tone, kControl, top(2), kWidth);
 
   make_label(p, "Tone type sel", kCaption, top(3), kCaptionWidth);
   f.Select_tone =
-      make_combo(p, "Select_tone", {"ABCD+Music", "TONE+Music"}, 0, kControl, top(3), kWidth);
+      make_combo(p, c.Select_tone, kControl, top(3), kWidth);
 
   make_label(p, "Alert duration", kCaption, top(4), kCaptionWidth);
-  f.Alert_duration = make_combo(p, "Alert_duration", {"1", "2", "3", "4", "8", "16", "32", "64"},
-                                5, kControl, top(4), 50);
+  f.Alert_duration = make_combo(p, c.Alert_duration, kControl, top(4), 50);
   make_label(p, "Sec", kControl + 54, top(4), 30);
 
   make_label(p, "Alert type", kCaption, top(5), kCaptionWidth);
-  f.Alert_type = make_combo(p, "Alert_type",
-                            {"T/V/T+V/M", "V/T/T+V/M", "T/V/T+V", "V/T/T+V", "T/M", "V/M",
-                             "T only", "V only", "T+V"},
-                            0, kControl, top(5), kWidth);
+  f.Alert_type = make_combo(p, c.Alert_type, kControl, top(5), kWidth);
   f.Alert_type->setToolTip("T:Tone V:vibrate M:mute");
 
   make_label(p, "Vibrate pattern", kCaption, top(6), kCaptionWidth);
   f.Vib_pattern =
-      make_combo(p, "Vib_pattern", {"1+1+1...1Hz", "A/B/C/D", "Special", "Continuous"}, 0,
-                 kControl, top(6), kWidth);
+      make_combo(p, c.Vib_pattern, kControl, top(6), kWidth);
 
   make_label(p, "Specail Vib A time", kCaption, top(7), kCaptionWidth);
-  f.Special_vib_time = make_edit(p, "Special_vib_time", "12", 2, kControl, top(7), 26);
+  f.Special_vib_time = make_edit(p, c.Special_vib_time, kControl, top(7), 26);
   make_label(p, "Sec", kControl + 30, top(7), 30);
 
   make_label(p, "Time format", kCaption, top(8), kCaptionWidth);
-  f.Time_format = make_combo(p, "Time_format", {"24 hr", "12 hr"}, 1, kControl, top(8), kWidth);
+  f.Time_format = make_combo(p, c.Time_format, kControl, top(8), kWidth);
 
   make_label(p, "Date format", kCaption, top(9), kCaptionWidth);
-  f.Date_format = make_combo(p, "Date_format", {"DD/MM", "MM/DD"}, 0, kControl, top(9), kWidth);
+  f.Date_format = make_combo(p, c.Date_format, kControl, top(9), kWidth);
 
   make_label(p, "Num. char set", kCaption, top(10), kCaptionWidth);
   f.Char_set =
-      make_combo(p, "Char_set", {"0..9AU -][", "0..9ABCDE "}, 0, kControl, top(10), kWidth);
+      make_combo(p, c.Char_set, kControl, top(10), kWidth);
 }
 
-void build_page2(MainPageForm& f) {
+void build_page2(MainPageForm& f, const q5::rules::Form& c) {
   f.CannedMsg = make_group(f.TabSheet2, "CannedMsg", "Canned Message", 19, 7, 501, 291);
   QWidget* g = f.CannedMsg;
 
-  f.CanMsg_checkbox = make_check(g, "CanMsg_checkbox", "Canned message", true, 17, 27, 130);
+  f.CanMsg_checkbox = make_check(g, c.CanMsg_checkbox, "Canned message", 17, 27, 130);
   make_label(g, "Normal CannedMsg command", 17, 50, 150);
-  f.CannedMsg_command = make_combo(g, "CannedMsg_command", {"--", "[[", "]]"}, 0, 168, 50, 56);
+  f.CannedMsg_command = make_combo(g, c.CannedMsg_command, 168, 50, 56);
 
   f.GroupBox_T_only =
       make_group(g, "GroupBox_T_only", "Tone Only Canned Message", 16, 96, 177, 185);
-  const char* const t_defaults[4] = {"TONE ONLY A", "TONE ONLY B ", "TONE ONLY C ",
-                                     "TONE ONLY D "};
   // The hints are kept word for word, the third one's lower-case "t," included.
   const char* const t_hints[4] = {
       "Maximun 12 character. M, T W, X will be counted as double character.",
@@ -446,17 +437,11 @@ void build_page2(MainPageForm& f) {
   for (int i = 0; i < 4; ++i) {
     const int top = 26 + 40 * i;
     make_label(f.GroupBox_T_only, QString(QChar('A' + i)), 16, top, 20);
-    f.T_only_msg[i] = make_edit(f.GroupBox_T_only, qPrintable(QString("T_only_msg%1").arg(i + 1)),
-                                t_defaults[i], 12, 40, top, 111);
-    upper_case_entry(f.T_only_msg[i]);
+    f.T_only_msg[i] = make_edit(f.GroupBox_T_only, c.T_only_msg[static_cast<std::size_t>(i)], 40, top, 111);
     f.T_only_msg[i]->setToolTip(t_hints[i]);
   }
 
   f.GroupBox_Normal = make_group(g, "GroupBox_Normal", "Normal Canned Message", 248, 16, 241, 265);
-  const char* const n_defaults[20] = {"PLEASE", "CALL  ", "ME    ", "YOU",  "IN",
-                                      "AT",     "OFFICE", "MEET",   "HOME", "TO",
-                                      "GO",     "WHY",    "WHERE",  "WHAT", "WHO",
-                                      "HOW",    "TIME",   "DATE",   "HAPPY", "SCHOOL"};
   for (int i = 0; i < 20; ++i) {
     const bool right_column = i >= 10;
     const int left = right_column ? 160 : 48;
@@ -464,110 +449,102 @@ void build_page2(MainPageForm& f) {
     // Each message is captioned with the number the pager shows it under.
     make_label(f.GroupBox_Normal, QString::number(i), left - 28, top, 24,
                Qt::AlignRight | Qt::AlignVCenter);
-    f.N_canned_msg[i] =
-        make_edit(f.GroupBox_Normal, qPrintable(QString("N_canned_msg%1").arg(i + 1)),
-                  n_defaults[i], 6, left, top, 57);
-    upper_case_entry(f.N_canned_msg[i]);
+    f.N_canned_msg[i] = make_edit(f.GroupBox_Normal, c.N_canned_msg[static_cast<std::size_t>(i)], left, top, 57);
     f.N_canned_msg[i]->setToolTip(
         "Maximun 6 character. M, T, W, X will be counted as double character.");
   }
 }
 
-void build_page3(MainPageForm& f) {
+void build_page3(MainPageForm& f, const q5::rules::Form& c) {
   QWidget* p = f.TabSheet3;
 
   f.GroupBox3 = make_group(p, "GroupBox3", "Message Set", 16, 8, 317, 241);
   QWidget* m = f.GroupBox3;
   f.Dup_msg_rejection_chekbox =
-      make_check(m, "Dup_msg_rejection_chekbox", "Dup Msg rejection", true, 8, 16, 112);
+      make_check(m, c.Dup_msg_rejection_chekbox, "Dup Msg rejection", 8, 16, 112);
   make_label(m, "Dup Msg time", 160, 14, 72);
-  f.Dup_msg_time = make_combo(m, "Dup_msg_time",
-                              {"1 min", "2 min", "3 min", "4 min", "5 min", "6 min"}, 0, 236, 14,
+  f.Dup_msg_time = make_combo(m, c.Dup_msg_time, 236, 14,
                               78);
   make_label(m, "Repeat message tone ", 8, 36, 111);
-  f.Repeat_msg_tone = make_combo(m, "Repeat_msg_tone", {"Short", "Long"}, 0, 120, 36, 70);
+  f.Repeat_msg_tone = make_combo(m, c.Repeat_msg_tone, 120, 36, 70);
   f.Msg_time_stamp_checkbox =
-      make_check(m, "Msg_time_stamp_checkbox", "Message time stamp", true, 8, 62, 140);
+      make_check(m, c.Msg_time_stamp_checkbox, "Message time stamp", 8, 62, 140);
   f.Message_status_checkbox =
-      make_check(m, "Message_status_checkbox", "Message status", true, 8, 82, 140);
+      make_check(m, c.Message_status_checkbox, "Message status", 8, 82, 140);
   f.Unread_disp_checkbox =
-      make_check(m, "Unread_disp_checkbox", "Unread display", true, 8, 102, 140);
-  f.Unread_reminder = make_check(m, "Unread_reminder", "Unread reminder", true, 8, 124, 108);
+      make_check(m, c.Unread_disp_checkbox, "Unread display", 8, 102, 140);
+  f.Unread_reminder = make_check(m, c.Unread_reminder, "Unread reminder", 8, 124, 108);
   make_label(m, "Unread reminder time", 122, 122, 112);
   f.Uread_reminder_time =
-      make_combo(m, "Uread_reminder_time", {"30 minutes", "continuous"}, 0, 236, 122, 78);
-  f.Full_msg = make_check(m, "Full_msg", "Full message icon ", true, 8, 144, 140);
+      make_combo(m, c.Uread_reminder_time, 236, 122, 78);
+  f.Full_msg = make_check(m, c.Full_msg, "Full message icon ", 8, 144, 140);
   f.Error_eduction_checkbox =
-      make_check(m, "Error_eduction_checkbox", "Error correction", true, 8, 164, 140);
+      make_check(m, c.Error_eduction_checkbox, "Error correction", 8, 164, 140);
   f.Protect_menu_checkbox =
-      make_check(m, "Protect_menu_checkbox", "Protect  menu", true, 8, 184, 140);
+      make_check(m, c.Protect_menu_checkbox, "Protect  menu", 8, 184, 140);
   make_label(m, "Message order", 8, 203, 76);
-  f.Message_order = make_combo(m, "Message_order", {"Decrement", "Increment"}, 0, 87, 203, 86);
+  f.Message_order = make_combo(m, c.Message_order, 87, 203, 86);
   make_label(m, "Number of message", 178, 203, 102);
-  f.Num_message = make_edit(m, "Num_message", "12", 2, 282, 204, 26);
+  f.Num_message = make_edit(m, c.Num_message, 282, 204, 26);
 
   f.GroupBox2 = make_group(p, "GroupBox2", "Hand coding", 349, 8, 169, 137);
   QWidget* h = f.GroupBox2;
   f.Hand_code_pss_checkbox =
-      make_check(h, "Hand_code_pss_checkbox", "Hand coding password", true, 8, 20, 155);
+      make_check(h, c.Hand_code_pss_checkbox, "Hand coding password", 8, 20, 155);
   f.Baud_handcode_checkbox =
-      make_check(h, "Baud_handcode_checkbox", "Baud rate hand coding", true, 8, 40, 155);
+      make_check(h, c.Baud_handcode_checkbox, "Baud rate hand coding", 8, 40, 155);
   f.Freq_handcode_checkbox =
-      make_check(h, "Freq_handcode_checkbox", "Freq hand coding", true, 8, 60, 155);
+      make_check(h, c.Freq_handcode_checkbox, "Freq hand coding", 8, 60, 155);
   f.Addr_handcode_checkbox =
-      make_check(h, "Addr_handcode_checkbox", "Address hand coding", true, 8, 80, 155);
+      make_check(h, c.Addr_handcode_checkbox, "Address hand coding", 8, 80, 155);
   make_label(h, "Hand code password", 8, 103, 106);
-  f.Password = make_edit(h, "Password", "7316", 4, 118, 103, 41);
+  f.Password = make_edit(h, c.Password, 118, 103, 41);
 
   f.GroupBox1 = make_group(p, "GroupBox1", "OTA", 350, 153, 169, 97);
   QWidget* o = f.GroupBox1;
   f.OTA_autotime_checkbox =
-      make_check(o, "OTA_autotime_checkbox", "OTA Auto Time", true, 8, 20, 150);
+      make_check(o, c.OTA_autotime_checkbox, "OTA Auto Time", 8, 20, 150);
   f.OTA_poweroff_checkbox =
-      make_check(o, "OTA_poweroff_checkbox", "OTA Power OFF", true, 8, 38, 150);
-  f.OTA_msgdel_checkbox = make_check(o, "OTA_msgdel_checkbox", "OTA Msg Del", true, 8, 56, 150);
+      make_check(o, c.OTA_poweroff_checkbox, "OTA Power OFF", 8, 38, 150);
+  f.OTA_msgdel_checkbox = make_check(o, c.OTA_msgdel_checkbox, "OTA Msg Del", 8, 56, 150);
   f.OTA_alertmode_checkbox =
-      make_check(o, "OTA_alertmode_checkbox", "OTA Alert Mode", true, 8, 74, 150);
+      make_check(o, c.OTA_alertmode_checkbox, "OTA Alert Mode", 8, 74, 150);
 
   f.Out_range_func_checkbox =
-      make_check(p, "Out_range_func_checkbox", "Out of range function", true, 16, 268, 150);
+      make_check(p, c.Out_range_func_checkbox, "Out of range function", 16, 268, 150);
   make_label(p, "In/Out Range", 185, 266, 70);
-  f.In_out_range = make_combo(p, "In_out_range", {"Out", "In"}, 1, 259, 266, 60);
+  f.In_out_range = make_combo(p, c.In_out_range, 259, 266, 60);
 
-  f.No_service = make_check(p, "No_service", "\"No service\"display", true, 16, 292, 125);
+  f.No_service = make_check(p, c.No_service, "\"No service\"display", 16, 292, 125);
   make_label(p, "Outrange Detect time", 145, 290, 110);
-  QStringList minutes;
-  for (int i = 1; i <= 15; ++i) minutes << (i < 10 ? QString("%1  min") : QString("%1 min")).arg(i);
-  f.Outrange_time = make_combo(p, "Outrange_time", minutes, 2, 259, 290, 60);
+  f.Outrange_time = make_combo(p, c.Outrange_time, 259, 290, 60);
 
   make_label(p, "Low Batt Reminder", 16, 325, 95);
-  f.LowbattComb = make_combo(p, "LowbattComb", {"Normal", "Special"}, 0, 113, 325, 72);
+  f.LowbattComb = make_combo(p, c.LowbattComb, 113, 325, 72);
   make_label(p, "Lcd disp Order", 16, 352, 95);
-  f.LcdorderComb = make_combo(p, "LcdorderComb", {"Left", "Right"}, 0, 113, 352, 72);
+  f.LcdorderComb = make_combo(p, c.LcdorderComb, 113, 352, 72);
   make_label(p, "Manual  Lcd disp order ", 220, 353, 118);
-  f.lcdmannulCB = make_combo(p, "lcdmannulCB", {"DISABLE", "ENABLE"}, 1, 340, 353, 80);
+  f.lcdmannulCB = make_combo(p, c.lcdmannulCB, 340, 353, 80);
 }
 
-void build_test_page(MainPageForm& f) {
+void build_test_page(MainPageForm& f, const q5::rules::Form& c) {
   QWidget* p = f.TabSheet4;
-  f.Re1Chk = make_check(p, "Re1Chk", "RE1 active", false, 80, 26, 120);
-  f.Re2Chk = make_check(p, "Re2Chk", "RE2 active", false, 80, 60, 120);
-  f.Re3Chk = make_check(p, "Re3Chk", "RE3 active", false, 80, 94, 120);
-  f.ORCTChk = make_check(p, "ORCTChk", "ORCTL-DS", false, 80, 128, 120);
+  f.Re1Chk = make_check(p, c.Re1Chk, "RE1 active", 80, 26, 120);
+  f.Re2Chk = make_check(p, c.Re2Chk, "RE2 active", 80, 60, 120);
+  f.Re3Chk = make_check(p, c.Re3Chk, "RE3 active", 80, 94, 120);
+  f.ORCTChk = make_check(p, c.ORCTChk, "ORCTL-DS", 80, 128, 120);
 
   f.CtRadio = make_group(p, "CtRadio", "Call termination criteria", 72, 192, 201, 137);
   f.CtRadioGroup = new QButtonGroup(f.CtRadio);
   f.CtRadioGroup->setObjectName("CtRadioGroup");
-  const char* const criteria[4] = {"Found address codeword", "Uncollectible codeword",
-                                   "Two consecutive codeword", "Uncollectible and two codeword"};
   for (int i = 0; i < 4; ++i) {
-    auto* button = new QRadioButton(criteria[i], f.CtRadio);
+    auto* button = new QRadioButton(latin1(c.CtRadio.items[static_cast<std::size_t>(i)]), f.CtRadio);
     button->setObjectName(QString("CtRadioButton%1").arg(i + 1));
     button->setGeometry(10, 24 + 26 * i, 184, kCheckHeight);
     f.CtRadioGroup->addButton(button, i);
     f.CtRadioButton[i] = button;
   }
-  f.set_ct_radio_index(3);
+  f.set_ct_radio_index(c.CtRadio.index);
 }
 
 void build_tab_order(MainPageForm& f) {
@@ -623,7 +600,7 @@ QFont MainPageForm::log_font() {
   return font;
 }
 
-void MainPageForm::setup(QMainWindow* window) {
+void MainPageForm::setup(QMainWindow* window, const q5::rules::Form& catalogue) {
   window->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   window->setWindowTitle("Q5 Pager Programmer");
@@ -653,13 +630,13 @@ void MainPageForm::setup(QMainWindow* window) {
   log_palette.setColor(QPalette::Text, Qt::red);
   Memo1->setPalette(log_palette);
 
-  build_address_group(*this);
-  build_page1_left(*this);
-  build_re_grid(*this);
-  build_page1_right(*this);
-  build_page2(*this);
-  build_page3(*this);
-  build_test_page(*this);
+  build_address_group(*this, catalogue);
+  build_page1_left(*this, catalogue);
+  build_re_grid(*this, catalogue);
+  build_page1_right(*this, catalogue);
+  build_page2(*this, catalogue);
+  build_page3(*this, catalogue);
+  build_test_page(*this, catalogue);
   build_tab_order(*this);
   apply_classic_look(window, client);
 

@@ -1,12 +1,15 @@
-// The main window's controls as the window is created: names, kinds, items,
-// defaults, limits, geometry and tab order. No behaviour lives here; the
-// handlers are TMain_Page's.
+// The main window's controls as the window is created: their geometry,
+// captions, fonts and tab order, with the names, items, defaults and limits
+// of the form's catalogue. No behaviour lives here; the handlers are
+// TMain_Page's, the rules q5::rules::Form's.
 //
 // Every widget's objectName() is the member's name; numbered families are
 // arrays (index 0 is number 1) whose widgets are named "sc_address1" and so on.
 #pragma once
 
 #include <array>
+
+#include "rules/form.h"
 
 class QAction;
 class QButtonGroup;
@@ -32,7 +35,9 @@ struct MainPageForm {
   // Builds every control into `window` (menu bar, central widget, pages,
   // message log) in the resource state: nothing of the start-up sequence
   // (hidden RE controls and Test tab, disabled PLL_select, caption) is done.
-  void setup(QMainWindow* window);
+  // Names, items, defaults and limits come from the form's catalogue; the
+  // look and the places are the window's.
+  void setup(QMainWindow* window, const q5::rules::Form& catalogue = q5::rules::Form{});
 
   // The form's font (a sans serif 11 pixels high) and the message log's
   // fixed-pitch font, for other windows that should look alike.
