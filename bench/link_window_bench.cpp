@@ -55,6 +55,7 @@ class EmulatedPlatform final : public Platform {
   void close_ports() override {}
   void timer_init() override {}
   q5::link::CableAccess& lpt(int index) override { return index == 0 ? lpt1 : lpt2; }
+  q5::link::CableAccess& usb() override { return lpt1; }  // not measured here
 
   ClockType time;
   EmulatedPagerPort pager{time, q5::link::kLpt1Base};

@@ -80,6 +80,7 @@ void TMain_Page::startup() {
   // its version; the devices are opened here and claimed only while a
   // pager command runs.
   const Platform::PortsOpened ports = platform_.open_ports();
+  parallel_ports_opened_ = ports.any;
   if (platform_.simulated()) {
     append_log(kSimulatedPager);
   } else if (ports.any) {
@@ -120,16 +121,24 @@ void TMain_Page::Exit1Click() {
   close();
 }
 
-void TMain_Page::N11Click() {
-  port_base_ = q5::link::kLpt1Base;
-  ui.N11->setChecked(true);
-  ui.N21->setChecked(false);
-}
+void TMain_Page::N11Click() { choose_cable(q5::link::kLpt1Base, false); }
 
-void TMain_Page::N21Click() {
-  port_base_ = q5::link::kLpt2Base;
-  ui.N21->setChecked(true);
-  ui.N11->setChecked(false);
+void TMain_Page::N21Click() { choose_cable(q5::link::kLpt2Base, false); }
+
+void TMain_Page::N31Click() { choose_cable(port_base_, true); }
+
+// One check mark in the LPT menu. The pager commands need a cable: a
+// parallel port that opened at start-up, or the USB board, which is looked
+// for only when a command runs.
+void TMain_Page::choose_cable(std::uint16_t port_base, bool usb) {
+  port_base_ = port_base;
+  usb_chosen_ = usb;
+  ui.N11->setChecked(!usb && port_base == q5::link::kLpt1Base);
+  ui.N21->setChecked(!usb && port_base == q5::link::kLpt2Base);
+  ui.N31->setChecked(usb);
+  const bool cable_usable = usb || parallel_ports_opened_;
+  ui.WritetoPager1->setEnabled(cable_usable);
+  ui.ReadFromPager1->setEnabled(cable_usable);
 }
 
 void TMain_Page::append_log(const QString& line) { ui.Memo1->appendPlainText(line); }
@@ -300,6 +309,7 @@ void TMain_Page::connect_handlers() {
   on_action(ui.Exit1, &TMain_Page::Exit1Click);
   on_action(ui.N11, &TMain_Page::N11Click);
   on_action(ui.N21, &TMain_Page::N21Click);
+  on_action(ui.N31, &TMain_Page::N31Click);
   on_action(ui.WritetoPager1, &TMain_Page::WritetoPager1Click);
   on_action(ui.ReadFromPager1, &TMain_Page::ReadFromPager1Click);
   on_action(ui.Aboutcpp1, &TMain_Page::Aboutcpp1Click);

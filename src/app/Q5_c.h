@@ -60,6 +60,8 @@ class TMain_Page : public QMainWindow {
   void Exit1Click();
   void N11Click();
   void N21Click();
+  void N31Click();  // the USB cable
+  bool usb_chosen() const { return usb_chosen_; }
 
   // Frequency and step list.
   bool FrequencyKeyPress(QKeyEvent* key);  // true: the key was used up
@@ -155,6 +157,7 @@ class TMain_Page : public QMainWindow {
 
   // Pager link.
   q5::link::CableAccess& cable();
+  void choose_cable(std::uint16_t port_base, bool usb);
   void report_link_failure(const q5::link::SessionResult& result, const std::string& message);
   void log_write_attempt(const q5::link::SessionResult& result);
   void prepare_progress(const char* caption, int maximum, bool move_beside_main);
@@ -179,6 +182,8 @@ class TMain_Page : public QMainWindow {
   bool sync_again_ = false;
 
   std::uint16_t port_base_ = 0x378;
+  bool usb_chosen_ = false;
+  bool parallel_ports_opened_ = false;
   q5::image::Image image_{};
   std::string batch_log_;
 

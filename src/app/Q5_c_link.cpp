@@ -49,7 +49,10 @@ class TMain_Page::LinkProgress final : public q5::link::Progress {
   TMain_Page& page_;
 };
 
-q5::link::CableAccess& TMain_Page::cable() { return platform_.lpt(port_base_ == q5::link::kLpt2Base ? 1 : 0); }
+q5::link::CableAccess& TMain_Page::cable() {
+  if (usb_chosen_) return platform_.usb();
+  return platform_.lpt(port_base_ == q5::link::kLpt2Base ? 1 : 0);
+}
 
 void TMain_Page::report_link_failure(const q5::link::SessionResult& result, const std::string& message) {
   close_progress();

@@ -241,6 +241,9 @@ void build_menu(MainPageForm& f, QMainWindow* window) {
   f.N11->setChecked(true);
   f.N21 = add(f.LPT1, "N21", "2");
   f.N21->setCheckable(true);
+  // For a PC without a parallel port: the same cable on a USB board.
+  f.N31 = add(f.LPT1, "N31", "USB (FT232H/FT2232H)");
+  f.N31->setCheckable(true);
 
   f.WritetoPager1 = f.MainMenu1->addAction("&Write_to_Pager");
   f.WritetoPager1->setObjectName("WritetoPager1");

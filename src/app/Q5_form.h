@@ -54,6 +54,7 @@ struct MainPageForm {
   QMenu* LPT1 = nullptr;
   QAction* N11 = nullptr;
   QAction* N21 = nullptr;
+  QAction* N31 = nullptr;  // the USB cable
   QAction* WritetoPager1 = nullptr;   // a command on the menu bar itself
   QAction* ReadFromPager1 = nullptr;  // likewise
   QMenu* Help1 = nullptr;

@@ -25,6 +25,8 @@ class Platform {
   virtual void timer_init() = 0;
   // The cable on LPT1 (0) or LPT2 (1).
   virtual q5::link::CableAccess& lpt(int index) = 0;
+  // The cable on a USB board (FT232H or FT2232H), the first one found.
+  virtual q5::link::CableAccess& usb() = 0;
   // True for the simulated pager: the caption and the log say so.
   virtual bool simulated() const { return false; }
 };

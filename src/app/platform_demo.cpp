@@ -1,36 +1,28 @@
-// The simulated pager: an emulated 93C56 on the cable of LPT1, timed on the
-// real clock with the same waits as the hardware, holding a factory image.
+// The simulated pager in place of the parallel ports.
 #include "app/platform.h"
-#include "image/codec.h"
-#include "link/emulated_access.h"
+#include "link/emulated_mpsse.h"
+#include "link/simulated_pager.h"
+#include "link/usb_access.h"
 
 namespace {
 
-// What a pager holds when it leaves the factory: the form's defaults with a
-// serial number of its own.
-q5::image::Image factory_image() {
-  q5::image::Settings factory;
-  factory.serial = "00000001";
-  return q5::image::encode(factory);
-}
-
 class DemoPlatform final : public Platform {
  public:
-  DemoPlatform() : pager_(clock_, q5::link::kLpt1Base), lpt1_(pager_, clock_, 0), lpt2_(pager_, clock_, 1) {
-    pager_.chip().load(factory_image());
-  }
+  DemoPlatform() { usb_board_.pager().load(q5::link::SimulatedPager::factory_image()); }
 
   PortsOpened open_ports() override { return {true, {}}; }
   void close_ports() override {}
   void timer_init() override {}
-  q5::link::CableAccess& lpt(int index) override { return index == 0 ? lpt1_ : lpt2_; }
+  q5::link::CableAccess& lpt(int index) override { return pager_.lpt(index == 0 ? 0 : 1); }
+  // A simulated USB board, with a pager of its own on its cable.
+  q5::link::CableAccess& usb() override { return usb_; }
   bool simulated() const override { return true; }
 
  private:
+  q5::link::SimulatedPager pager_;
   q5::link::SteadyClock clock_;
-  q5::link::EmulatedPagerPort pager_;
-  q5::link::EmulatedLptAccess lpt1_;
-  q5::link::EmulatedLptAccess lpt2_;
+  q5::link::EmulatedMpsse usb_board_{clock_};
+  q5::link::UsbCableAccess usb_{usb_board_, clock_};
 };
 
 }  // namespace

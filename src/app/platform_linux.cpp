@@ -4,6 +4,7 @@
 
 #include "app/platform.h"
 #include "link/ppdev_ports.h"
+#include "link/usb_access.h"
 
 namespace {
 
@@ -32,9 +33,17 @@ class LinuxPlatform final : public Platform {
     return ports_->access(static_cast<std::size_t>(index));
   }
 
+  // A board is opened only while a command runs, so it may be plugged in
+  // after the program started.
+  q5::link::CableAccess& usb() override {
+    if (!usb_) usb_ = q5::link::make_usb_cable_access(clock_);
+    return *usb_;
+  }
+
  private:
   q5::link::SteadyClock clock_;
   std::unique_ptr<q5::link::PpdevPorts> ports_;
+  std::unique_ptr<q5::link::CableAccess> usb_;
 };
 
 }  // namespace

@@ -91,14 +91,15 @@ TEST_F(FormTest, MenuBarHoldsMenusAndTwoDirectCommands) {
   EXPECT_EQ(form.ReadFromPager1->menu(), nullptr);
   EXPECT_EQ(form.File1->actions(), (QList<QAction*>{form.Open1, form.Save1, form.N1, form.Exit1}));
   EXPECT_TRUE(form.N1->isSeparator());
-  EXPECT_EQ(form.LPT1->actions(), (QList<QAction*>{form.N11, form.N21}));
+  EXPECT_EQ(form.LPT1->actions(), (QList<QAction*>{form.N11, form.N21, form.N31}));
   EXPECT_TRUE(form.N11->isCheckable() && form.N11->isChecked());
   EXPECT_TRUE(form.N21->isCheckable() && !form.N21->isChecked());
+  EXPECT_TRUE(form.N31->isCheckable() && !form.N31->isChecked());
   EXPECT_EQ(form.Help1->actions(), QList<QAction*>{form.Aboutcpp1});
   const std::vector<std::tuple<QObject*, const char*, const char*>> named = {
       {form.MainMenu1, "MainMenu1", ""}, {form.File1, "File1", ""},         {form.Open1, "Open1", "&Open"},
       {form.Save1, "Save1", "&Save"},    {form.N1, "N1", ""},               {form.Exit1, "Exit1", "&Exit"},
-      {form.LPT1, "LPT1", ""},           {form.N11, "N11", "1"},            {form.N21, "N21", "2"},
+      {form.LPT1, "LPT1", ""},           {form.N11, "N11", "1"},            {form.N21, "N21", "2"}, {form.N31, "N31", "USB (FT232H/FT2232H)"},
       {form.WritetoPager1, "WritetoPager1", ""}, {form.ReadFromPager1, "ReadFromPager1", ""},
       {form.Help1, "Help1", ""},         {form.Aboutcpp1, "Aboutcpp1", "&About cpp"}};
   for (const auto& [object, name, text] : named) {

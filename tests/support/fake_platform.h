@@ -1,11 +1,14 @@
 // A platform for tests: the emulated pager on a virtual clock (transfers take
-// milliseconds), ports that open or not as the test says, claims it can
-// script, and a count of every call.
+// milliseconds) behind both parallel ports, another behind a USB board,
+// ports that open or not as the test says, claims it can script, and a
+// count of every call.
 #pragma once
 
 #include "app/platform.h"
 #include "link/emulated_access.h"
+#include "link/emulated_mpsse.h"
 #include "link/emulated_pager.h"
+#include "link/usb_access.h"
 
 class FakePlatform final : public Platform {
  public:
@@ -18,6 +21,7 @@ class FakePlatform final : public Platform {
   void close_ports() override { ++close_calls; }
   void timer_init() override { ++timer_init_calls; }
   q5::link::CableAccess& lpt(int index) override { return index == 0 ? lpt1 : lpt2; }
+  q5::link::CableAccess& usb() override { return usb_cable; }
 
   bool ports_open = true;
   std::vector<std::string> problems;  // the log lines of ports that would not open
@@ -29,4 +33,7 @@ class FakePlatform final : public Platform {
   q5::link::EmulatedPagerPort pager;
   q5::link::EmulatedLptAccess lpt1;
   q5::link::EmulatedLptAccess lpt2;
+  // A USB board with a pager of its own on its cable.
+  q5::link::EmulatedMpsse usb_board{virtual_clock};
+  q5::link::UsbCableAccess usb_cable{usb_board, virtual_clock};
 };

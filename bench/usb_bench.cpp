@@ -1,0 +1,133 @@
+// Read from pager and Write to pager over the USB cable, on the emulated
+// board. On the virtual clock: the time at the pins against the sum of the
+// minimums the protocol asks for, and against the parallel-port cable; the
+// exchanges with the board; what protocol, cable and emulation cost the
+// processor. On the real clock: the cable's host-side waits, the board's
+// clock spun by the emulation.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdint>
+
+#include "link/eeprom_link.h"
+#include "link/emulated_access.h"
+#include "link/emulated_mpsse.h"
+#include "link/usb_access.h"
+
+namespace {
+
+using namespace q5::link;
+namespace image = q5::image;
+
+constexpr std::size_t kModelByte = 80;
+constexpr std::uint8_t kModelBit = 0x20;
+
+image::Image pattern() {
+  image::Image img{};
+  for (std::size_t i = 0; i < img.size(); ++i) img[i] = static_cast<std::uint8_t>(i * 13 + 7);
+  img[kModelByte] &= static_cast<std::uint8_t>(~kModelBit);
+  return img;
+}
+
+enum class Command { read, write };
+
+SessionResult run(PagerSession& session, Command command) {
+  return command == Command::read ? session.read() : session.write([](const image::Image& p) { return p; });
+}
+
+// The minimums at the pins: every bit one 200 us period, the settling
+// times, the link checks (13 periods each), the 5 ms pauses, and a fast
+// chip ready at its first look.
+double minimum_seconds(Command command) {
+  constexpr std::int64_t kPeriod = 2 * mpsse::kHalfPeriodNs;
+  constexpr std::int64_t kCheck = 4 * kBitWaitNs + (2 + kCheckMaxPulses) * kPeriod;
+  constexpr std::int64_t kOpen = kClockIdleSettleNs + kDeselectSettleNs + kCheck;
+  constexpr std::int64_t kSend = 11 * kPeriod + kBitWaitNs;
+  constexpr std::int64_t kReadAll = kSend + 256 * 8 * kPeriod + kBitWaitNs;
+  constexpr std::int64_t kRead = kOpen + kReadAll + kCheck + kCloseSettleNs + kReleaseSettleNs;
+  constexpr std::int64_t kWord = kProgramPauseNs + kSend + 16 * kPeriod;
+  constexpr std::int64_t kWriteAll =
+      kSend + kWords * kWord + kWords * kStatusValidNs + kProgramPauseNs + kSend + kBitWaitNs;
+  constexpr std::int64_t kWrite = kRead + kOpen + kWriteAll + kReadAll + kCheck;
+  return static_cast<double>(command == Command::read ? kRead : kWrite) / 1e9;
+}
+
+double thread_cpu_seconds() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+template <class ClockType>
+struct UsbPager {
+  UsbPager() { board.pager().load(pattern()); }
+  ClockType clock;
+  EmulatedMpsse board{clock};
+  UsbCableAccess usb{board, clock};
+  PagerSession session{usb, nullptr};
+};
+
+double lpt_seconds(Command command) {
+  VirtualClock clock;
+  EmulatedPagerPort port(clock, kLpt1Base);
+  port.chip().load(pattern());
+  EmulatedLptAccess lpt(port, clock, 0);
+  PagerSession session(lpt, nullptr);
+  run(session, command);
+  return static_cast<double>(clock.now_ns()) / 1e9;
+}
+
+// The time at the pins (the virtual clock) and the processor's share.
+template <Command command>
+void BM_UsbAtThePins(benchmark::State& state) {
+  double pins = 0;
+  std::uint64_t exchanges = 0;
+  std::uint64_t problems = 0;
+  std::uint64_t violations = 0;
+  for (auto _ : state) {
+    UsbPager<VirtualClock> pager;
+    if (run(pager.session, command).outcome != Outcome::ok) state.SkipWithError("the command failed");
+    pins = static_cast<double>(pager.clock.now_ns()) / 1e9;
+    exchanges = pager.board.reads();
+    problems = pager.board.problems().size();
+    violations = pager.board.pager().violation_count();
+  }
+  state.counters["pins_s"] = pins;
+  state.counters["minimums_s"] = minimum_seconds(command);
+  state.counters["pins_over_minimums_pct"] = (pins / minimum_seconds(command) - 1) * 100;
+  state.counters["lpt_pins_s"] = lpt_seconds(command);
+  state.counters["exchanges"] = static_cast<double>(exchanges);
+  state.counters["engine_problems"] = static_cast<double>(problems);
+  state.counters["timing_violations"] = static_cast<double>(violations);
+}
+BENCHMARK_TEMPLATE(BM_UsbAtThePins, Command::read)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbAtThePins, Command::write)->Unit(benchmark::kMillisecond);
+
+// On the real clock: the emulated board spins each half period, the cable
+// sleeps through its waits as the link does on hardware.
+template <Command command>
+void BM_UsbOnTheRealClock(benchmark::State& state) {
+  UsbPager<SteadyClock> pager;
+  double wall = 0;
+  double cpu = 0;
+  for (auto _ : state) {
+    const std::int64_t start = pager.clock.now_ns();
+    const double cpu_start = thread_cpu_seconds();
+    if (run(pager.session, command).outcome != Outcome::ok) state.SkipWithError("the command failed");
+    cpu += thread_cpu_seconds() - cpu_start;
+    wall += static_cast<double>(pager.clock.now_ns() - start) / 1e9;
+  }
+  const double iterations = static_cast<double>(state.iterations());
+  state.counters["minimums_s"] = minimum_seconds(command);
+  state.counters["wall_s"] = wall / iterations;
+  state.counters["wall_over_minimums_pct"] = (wall / iterations / minimum_seconds(command) - 1) * 100;
+  state.counters["cpu_s"] = cpu / iterations;
+  state.counters["timing_violations"] = static_cast<double>(pager.board.pager().violation_count());
+}
+BENCHMARK_TEMPLATE(BM_UsbOnTheRealClock, Command::read)->UseRealTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbOnTheRealClock, Command::write)->UseRealTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
