@@ -100,7 +100,8 @@ class PagerSession {
   // Claim; open, read the pager, check the link, close; refuse the model
   // bit; prepare; open, write, read back and compare, check the link. ok
   // leaves the link open (release lines low), as a verified write always
-  // has; every other outcome closes it. The cable is released in every case.
+  // has; every other outcome closes it. The cable is released in every case
+  // (a USB board, when released, raises the release lines itself).
   SessionResult write(const Prepare& prepare);
 
  private:
