@@ -8,6 +8,7 @@ project_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins
+  libcli11-dev nlohmann-json3-dev libftdi1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra
 )

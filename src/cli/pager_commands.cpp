@@ -1,0 +1,248 @@
+// read and write: pagers through the same session as the window's
+// Read_From_Pager and Write_to_Pager, with a batch of pagers stepped on
+// one configuration file.
+#include <istream>
+#include <ostream>
+#include <set>
+
+#include "cli/batch.h"
+#include "cli/commands.h"
+#include "cli/form_file.h"
+#include "cli/text.h"
+#include "files/batch_log.h"
+#include "files/config_file.h"
+#include "image/number_text.h"
+#include "rules/batch_row.h"
+
+namespace q5::cli {
+
+namespace {
+
+constexpr const char* kFileOpenError = "File open error";
+constexpr const char* kFileWriteError = "File write error";
+
+// The cable chosen, with why it cannot be used said once.
+std::unique_ptr<OpenedCable> opened(const CableChoice& choice, const Environment& environment, std::ostream& err) {
+  std::unique_ptr<OpenedCable> cable = environment.open_cable(choice);
+  for (const std::string& problem : cable->problems()) err << problem << '\n';
+  return cable;
+}
+
+// The window's text for a failed command, after the cause of a cable that
+// could not be used, when the chosen port's problem has not said it.
+void report_failure(const link::SessionResult& result, const std::string& message, const OpenedCable& cable,
+                    std::ostream& err) {
+  if (result.outcome == link::Outcome::link_error && !result.cause.empty() && cable.problems().empty()) {
+    err << result.cause << '\n';
+  }
+  err << message << '\n';
+}
+
+std::optional<std::string> save_error(files::SaveResult result) {
+  switch (result) {
+    case files::SaveResult::ok:
+      return std::nullopt;
+    case files::SaveResult::open_error:
+      return kFileOpenError;
+    case files::SaveResult::write_error:
+      return kFileWriteError;
+  }
+  return kFileWriteError;
+}
+
+// What a verified pager got, for the technician's record.
+std::string written_line(const rules::Form& form, int pager, int count) {
+  std::string line = "pager " + std::to_string(pager) + " of " + std::to_string(count) + " written: serial " +
+                     latin1_to_utf8(form.Serial_no.text);
+  for (std::size_t row = 0; row < form.sc_address.size(); ++row) {
+    line += ", address" + std::to_string(row + 1) + " " + latin1_to_utf8(form.sc_address[row].text);
+    if (!form.sc_addractv[row].checked) line += " (disabled)";
+  }
+  return line;
+}
+
+class Batch {
+ public:
+  Batch(const WriteOptions& options, Streams streams, const Environment& environment)
+      : options_(options), streams_(streams), environment_(environment) {}
+
+  int run();
+
+ private:
+  // How a pager's attempt leaves the batch.
+  enum class Step { next, stop_before_write, failed };
+
+  int stop_status() const { return written_ > 0 ? kFileNotStepped : kRefused; }
+  Step write_one(link::PagerSession& session, const OpenedCable& cable, int pager);
+  bool next_pager_connected(int pager);
+  void log_attempt(const link::SessionResult& result);
+  bool save_stepped_file();
+  // Each warning once for each pager (the load's count for the first).
+  void report() { (void)report_notices_once(form_, streams_.err, printed_); }
+  void report_error(const ConversionError& error) {
+    report();
+    const std::string text = latin1_to_utf8(error.what());
+    if (printed_.insert(text).second) streams_.err << text << '\n';
+  }
+
+  const WriteOptions& options_;
+  Streams streams_;
+  const Environment& environment_;
+  rules::Form form_ = started_form();
+  image::Image file_{};
+  int written_ = 0;
+  bool save_failed_ = false;
+  std::set<std::string> printed_;
+};
+
+int Batch::run() {
+  if (const auto refusal = open_into(options_.file, form_, file_)) {
+    streams_.err << *refusal << '\n';
+    return kRefused;
+  }
+  report();
+  // Neither the offsets nor the "Auto" box are in a file.
+  for (std::size_t row = 0; row < form_.sc_autoinc.size(); ++row) {
+    form_.user_chose(form_.sc_autoinc[row], options_.offsets[row]);
+  }
+  if (options_.auto_serial) {
+    form_.user_clicked(form_.CheckBox1, true);
+    // Better refused now than after the first pager, which could not be
+    // followed by the next serial number.
+    try {
+      (void)strict_to_int(form_.Serial_no.text);
+    } catch (const ConversionError& error) {
+      streams_.err << "Serial_no: " << latin1_to_utf8(error.what()) << '\n';
+      return kRefused;
+    }
+  }
+
+  const std::unique_ptr<OpenedCable> cable = opened(options_.cable, environment_, streams_.err);
+  TerminalProgress bar(streams_.err);
+  link::PagerSession session(cable->access(), environment_.progress_bar ? &bar : nullptr);
+  for (int pager = 1; pager <= options_.count; ++pager) {
+    if (pager > 1) {
+      if (!next_pager_connected(pager)) break;
+      printed_.clear();
+    }
+    switch (write_one(session, *cable, pager)) {
+      case Step::next:
+        break;
+      case Step::stop_before_write:
+        return stop_status();
+      case Step::failed:
+        return kPagerFailed;
+    }
+    if (save_failed_) return kFileNotStepped;
+  }
+  return kSuccess;
+}
+
+bool Batch::next_pager_connected(int pager) {
+  streams_.err << "Connect pager " << pager << " of " << options_.count << " and press Enter" << std::endl;
+  std::string line;
+  if (std::getline(streams_.in, line)) return true;
+  streams_.err << "End of input: the batch ends after " << written_ << " pager" << (written_ == 1 ? "" : "s") << ".\n";
+  return false;
+}
+
+Batch::Step Batch::write_one(link::PagerSession& session, const OpenedCable& cable, int pager) {
+  // An address past seven digits would reach the pager as another address.
+  if (form_.refuse_overlong_address()) {
+    report();
+    return Step::stop_before_write;
+  }
+  link::SessionResult result;
+  try {
+    // The window encodes before it reads the pager; its rules may warn.
+    (void)form_.encode();
+    report();
+    result = session.write([this](const image::Image& pager_bytes) {
+      form_.prepare_for_write(pager_bytes);
+      return form_.encode();
+    });
+  } catch (const ConversionError& error) {
+    report_error(error);
+    return Step::stop_before_write;
+  }
+  report();
+
+  const std::string message = link::write_message(result);
+  if (result.outcome != link::Outcome::ok) {
+    report_failure(result, message, cable, streams_.err);
+    log_attempt(result);
+    return Step::failed;
+  }
+  // Logged and shown as written, before the addresses step on.
+  log_attempt(result);
+  streams_.out << written_line(form_, pager, options_.count) << std::endl;
+  ++written_;
+
+  try {
+    form_.advance_addresses();
+    if (options_.auto_serial) form_.step_serial();
+  } catch (const ConversionError& error) {
+    report_error(error);
+    save_failed_ = true;
+  }
+  report();
+  if (!save_failed_) save_failed_ = !save_stepped_file();
+  if (save_failed_) {
+    streams_.err << options_.file << " was not stepped on: the next pager would repeat the serial number and "
+                 << "addresses just written.\n";
+  }
+  return Step::next;
+}
+
+void Batch::log_attempt(const link::SessionResult& result) {
+  if (options_.log.empty()) return;
+  const files::BatchLogRow row =
+      rules::batch_log_row(environment_.now(), link::write_message(result), result.written ? &form_ : nullptr);
+  // The pager counts as written whether or not its row could be.
+  if (const auto failure = files::append(options_.log, row)) {
+    streams_.err << "Batch log not written: " << *failure << '\n';
+  }
+}
+
+bool Batch::save_stepped_file() {
+  image::Image stepped = file_;
+  if (const auto misfit = step_file(stepped, form_, options_.auto_serial)) {
+    streams_.err << *misfit << '\n';
+    return false;
+  }
+  if (const auto error = save_error(files::save_image(options_.file, stepped))) {
+    streams_.err << *error << '\n';
+    return false;
+  }
+  file_ = stepped;
+  return true;
+}
+
+}  // namespace
+
+int read(const ReadOptions& options, Streams streams, const Environment& environment) {
+  const std::unique_ptr<OpenedCable> cable = opened(options.cable, environment, streams.err);
+  TerminalProgress bar(streams.err);
+  link::PagerSession session(cable->access(), environment.progress_bar ? &bar : nullptr);
+  const link::SessionResult result = session.read();
+  if (result.outcome != link::Outcome::ok || !result.pager) {
+    report_failure(result, link::read_message(result), *cable, streams.err);
+    return kPagerFailed;
+  }
+  // The bytes as read: a wrong checksum is the pager's, and worth keeping.
+  if (const auto error = save_error(files::save_image(options.out, *result.pager))) {
+    streams.err << *error << '\n';
+    return kRefused;
+  }
+  if (image::verify(*result.pager) != image::ChecksumFault::none) {
+    streams.err << "The pager's checksum is wrong: show, set and write will refuse " << options.out
+                << " (checksum is error!).\n";
+  }
+  return kSuccess;
+}
+
+int write(const WriteOptions& options, Streams streams, const Environment& environment) {
+  return Batch(options, streams, environment).run();
+}
+
+}  // namespace q5::cli
