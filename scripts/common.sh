@@ -1,16 +1,21 @@
-# Shared by the run-program and run-tests scripts: installs what is missing
-# from Debian's packages and builds into a folder of the project.
+# Shared by the run-*, make-package and check-package scripts: installs what
+# is missing from Debian's packages and builds into a folder of the project.
 set -euo pipefail
 
 project_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# What building, running and testing need (Debian 12 package names).
+# What building, running, testing and packaging need (Debian 12 package
+# names): the package's shared-library dependencies are found by
+# dpkg-shlibdeps, which needs `file`; the manual pages are made with
+# help2man, and the package check reads them with man and validates the menu
+# entries.
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins
   libcli11-dev nlohmann-json3-dev libftdi1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra
+  file dpkg-dev help2man man-db desktop-file-utils
 )
 
 install_missing() {
@@ -20,10 +25,18 @@ install_missing() {
   done
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "Installing: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Runs a command as root: directly when root, through sudo otherwise. (sudo
+# resets the environment, hence `env` for the variables apt must see.)
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  else
+    sudo "$@"
+  fi
 }
 
 # build_into <folder> [cmake options...]

@@ -5,22 +5,24 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <exception>
+#include <iostream>
 
 #include "app/Q5_c.h"
 #include "app/Q5_state.h"
+#include "app/command_line.h"
+#include "app/command_line_window.h"
 #include "app/platform.h"
 #include "app/prompts.h"
-#include "files/batch_log.h"
 
 namespace {
 
-std::unique_ptr<Platform> make_platform() {
 #ifdef Q5_SIMULATED_PAGER
-  return make_demo_platform();
+constexpr q5::app::Program kProgram = q5::app::kDemoProgram;
+std::unique_ptr<Platform> make_platform() { return make_demo_platform(); }
 #else
-  return make_linux_platform();
+constexpr q5::app::Program kProgram = q5::app::kWindowProgram;
+std::unique_ptr<Platform> make_platform() { return make_linux_platform(); }
 #endif
-}
 
 void show_fatal(const QString& text) {
   QMessageBox::critical(nullptr, "q5prog", text.isEmpty() ? QStringLiteral("Unexpected error.") : text);
@@ -29,7 +31,15 @@ void show_fatal(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  const q5::app::CommandLine command_line = q5::app::parse_command_line(argc, argv);
+  if (const auto status = q5::app::answer_without_window(command_line, kProgram, std::cout, std::cerr)) {
+    return *status;
+  }
+  // The command line is ours alone: Qt takes its settings from the
+  // environment, so a FILE can never be mistaken for one of Qt's options.
+  int qt_argc = 1;
+  char* qt_argv[] = {argv[0], nullptr};
+  QApplication app(qt_argc, qt_argv);
   QApplication::setApplicationName("q5prog");
   // The form is laid out and checked with Fusion: the same look on every desktop.
   QApplication::setStyle("Fusion");
@@ -41,13 +51,7 @@ int main(int argc, char** argv) {
     QtPrompts prompts;
     TMain_Page main_page(*platform, prompts);
     Main_Page = &main_page;
-    // Every write attempt goes to the batch log; a folder that cannot be
-    // made shows up as a line in the window's log at the first write.
-    const std::string batch_log = q5::files::default_batch_log_path(platform->simulated());
-    if (!batch_log.empty()) {
-      (void)q5::files::create_batch_log_folder(batch_log);
-      main_page.set_batch_log(batch_log);
-    }
+    main_page.set_batch_log(q5::app::prepare_batch_log(command_line, kProgram));
     prompts.set_parent(&main_page);
     TState_Form state_form(&main_page);
     State_Form = &state_form;
@@ -56,6 +60,7 @@ int main(int argc, char** argv) {
     if (const QScreen* screen = main_page.screen()) {
       main_page.move(screen->availableGeometry().center() - main_page.frameGeometry().center() + main_page.pos());
     }
+    q5::app::open_after_start(main_page, command_line.file);
     QApplication::exec();
     Main_Page = nullptr;
     State_Form = nullptr;
