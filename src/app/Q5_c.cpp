@@ -6,6 +6,8 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -289,6 +291,21 @@ void TMain_Page::bind_form() {
 
 // A control greyed or enabled on the widget itself stays so in the form.
 bool TMain_Page::eventFilter(QObject* watched, QEvent* event) {
+  // A file dragged over a field (file managers often send its name as text
+  // too, which a field would take) still opens as a configuration file.
+  if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+    auto* drag = static_cast<QDragMoveEvent*>(event);
+    if (!dropped_file(drag->mimeData()).isEmpty()) {
+      drag->acceptProposedAction();
+      return true;
+    }
+  } else if (event->type() == QEvent::Drop) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!dropped_file(drop->mimeData()).isEmpty()) {
+      dropEvent(drop);
+      return true;
+    }
+  }
   if (event->type() == QEvent::EnabledChange && !applying_) {
     auto* widget = static_cast<QWidget*>(watched);
     const auto it = bindings_.find(widget->objectName().toStdString());

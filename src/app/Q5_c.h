@@ -32,6 +32,7 @@ class FieldEvents;
 class QDragEnterEvent;
 class QDropEvent;
 class QKeyEvent;
+class QMimeData;
 class QLineEdit;
 
 class TMain_Page : public QMainWindow {
@@ -133,6 +134,8 @@ class TMain_Page : public QMainWindow {
   // A configuration file dropped on the window opens as File > Open would.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // The one local file a drop carries, or nothing.
+  static QString dropped_file(const QMimeData* data);
 
  private:
   class LinkProgress;

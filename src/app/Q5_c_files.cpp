@@ -72,16 +72,11 @@ void TMain_Page::open_file(const QString& path) {
   append_log("File loaded.OK !");
 }
 
-namespace {
-
-// The one local file a drop carries, or nothing.
-QString dropped_file(const QMimeData* data) {
+QString TMain_Page::dropped_file(const QMimeData* data) {
   if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
   const QUrl url = data->urls().constFirst();
   return url.isLocalFile() ? url.toLocalFile() : QString();
 }
-
-}  // namespace
 
 void TMain_Page::dragEnterEvent(QDragEnterEvent* event) {
   if (!dropped_file(event->mimeData()).isEmpty()) event->acceptProposedAction();

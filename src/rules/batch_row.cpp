@@ -27,7 +27,7 @@ files::BatchLogRow batch_log_row(std::time_t when, const std::string& result, co
 
   row.serial = written->Serial_no.text;
   for (std::size_t i = 0; i < row.addresses.size(); ++i) {
-    row.addresses[i].enabled = written->sc_addractv[i].checked ? "1" : "0";
+    row.addresses[i].enabled.assign(1, written->sc_addractv[i].checked ? '1' : '0');
     row.addresses[i].address = written->sc_address[i].text;
     row.addresses[i].frame = frame_of(written->sc_address[i].text);
   }

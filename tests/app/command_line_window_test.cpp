@@ -150,10 +150,12 @@ TEST_P(OpenFromOutsideTest, CommandLineFileOpensOnceTheWindowRunsAsFileOpenWould
   EXPECT_EQ(boxes_over_hidden_window, 0);
 }
 
-// Anywhere on the form: a line edit under the pointer takes text, not files.
+// Anywhere on the form, also over a field, though file managers send the
+// file's name as text too, which a field would take.
 TEST_P(OpenFromOutsideTest, DroppedFileOpensAsFileOpenWould) {
   const std::unique_ptr<QMimeData> data = urls_data({QUrl::fromLocalFile(file)});
-  EXPECT_TRUE(drag_and_drop(ui().Serial_no, data.get()));
+  data->setText(file);
+  EXPECT_TRUE(drag_and_drop(ui().Hello_msg, data.get()));
   expect_same(outcome_of(*window, prompts), opened_through_the_menu());
   EXPECT_EQ(boxes_over_hidden_window, 0);
 }
