@@ -1,5 +1,7 @@
 #include "pager_session.h"
 
+#include <optional>
+
 #include "eeprom_link.h"
 
 namespace q5::link {
@@ -104,6 +106,33 @@ SessionResult refused(SessionResult& result, const Claim& claim) {
   return result;
 }
 
+// Opens the link, reads the pager's 256 bytes, checks the link again and
+// closes it; nothing when a step failed, the result then saying why. The
+// progress is shown on `shown_on` (the read that starts a write is not).
+std::optional<image::Image> read_pager(Command& command, Progress* shown_on) {
+  EepromLink& link = command.link();
+  if (!command.passed(link.open_link())) {
+    command.link_error();
+    return std::nullopt;
+  }
+  image::Image pager{};
+  {
+    const ShownProgress progress(shown_on, Transfer::reading);
+    link.read_eeprom(pager);
+  }
+  // A cable lost during the read gives all ones, which only the link check
+  // tells from a pager's bytes.
+  if (!command.passed(link.check_link())) {
+    command.link_error();
+    return std::nullopt;
+  }
+  if (!command.closed()) {
+    command.link_error();
+    return std::nullopt;
+  }
+  return pager;
+}
+
 }  // namespace
 
 std::string write_message(const SessionResult& result) { return message(result, kWriteOk); }
@@ -117,20 +146,11 @@ SessionResult PagerSession::read() {
   HeldCable held(access_);
   if (!held.held()) return refused(result, held.claim());
   Command command(access_.cable(), progress_, result);
-  EepromLink& link = command.link();
 
-  if (!command.passed(link.open_link())) return command.link_error();
-  image::Image pager{};
-  {
-    ShownProgress shown(progress_, Transfer::reading);
-    link.read_eeprom(pager);
-  }
-  // A cable lost during the read gives all ones, which only the link check
-  // tells from a pager's bytes.
-  if (!command.passed(link.check_link())) return command.link_error();
-  if (!command.closed()) return command.link_error();
+  const std::optional<image::Image> pager = read_pager(command, progress_);
+  if (!pager) return result;
   result.pager = pager;
-  result.outcome = image::model_bit(pager) ? Outcome::model_refused : Outcome::ok;
+  result.outcome = image::model_bit(*pager) ? Outcome::model_refused : Outcome::ok;
   return result;
 }
 
@@ -143,18 +163,15 @@ SessionResult PagerSession::write(const Prepare& prepare) {
   EepromLink& link = command.link();
 
   // The pager's own bytes first: the image written keeps its hardware bits.
-  if (!command.passed(link.open_link())) return command.link_error();
-  image::Image pager{};
-  link.read_eeprom(pager);
-  if (!command.passed(link.check_link())) return command.link_error();
-  if (!command.closed()) return command.link_error();
+  const std::optional<image::Image> pager = read_pager(command, nullptr);
+  if (!pager) return result;
   result.pager = pager;
-  if (image::model_bit(pager)) {
+  if (image::model_bit(*pager)) {
     result.outcome = Outcome::model_refused;
     return result;
   }
 
-  const image::Image image = prepare(pager);
+  const image::Image image = prepare(*pager);
   result.written = image;
   if (!command.passed(link.open_link())) return command.link_error();
   image::Image back{};
