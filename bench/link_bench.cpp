@@ -5,28 +5,20 @@
 // spin through waits as the link did before its long waits slept. On the
 // virtual clock: what the protocol and the emulation themselves cost.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <time.h>
 
 #include <cstdint>
 
 #include "link/emulated_access.h"
 #include "link/pager_session.h"
+#include "session_bench.h"
 
 namespace {
 
 using namespace q5::link;
-namespace image = q5::image;
-
-constexpr std::size_t kModelByte = 80;
-constexpr std::uint8_t kModelBit = 0x20;
-
-image::Image pattern() {
-  image::Image img{};
-  for (std::size_t i = 0; i < img.size(); ++i) img[i] = static_cast<std::uint8_t>(i * 13 + 7);
-  img[kModelByte] &= static_cast<std::uint8_t>(~kModelBit);
-  return img;
-}
+using q5::bench::Command;
+using q5::bench::pattern;
+using q5::bench::thread_cpu_seconds;
 
 // Spins through every wait.
 class SpinningClock final : public Clock {
@@ -65,23 +57,12 @@ class SpinUnder10msClock final : public Clock {
   SpinningClock spinning_;
 };
 
-double thread_cpu_seconds() {
-  rusage usage{};
-  getrusage(RUSAGE_THREAD, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-enum class Command { read, write };
-
 // A pager on LPT1, timed on `ClockType`.
 template <class ClockType>
 struct Pager {
   Pager() { port.chip().load(pattern()); }
 
-  SessionResult run(Command command) {
-    return command == Command::read ? session.read() : session.write([](const image::Image& p) { return p; });
-  }
+  SessionResult run(Command command) { return q5::bench::run(session, command); }
 
   ClockType clock;
   EmulatedPagerPort port{clock, kLpt1Base};

@@ -5,7 +5,6 @@
 // processor. On the real clock: the cable's host-side waits, the board's
 // clock spun by the emulation.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdint>
 
@@ -14,26 +13,15 @@
 #include "link/emulated_mpsse.h"
 #include "link/usb_access.h"
 
+#include "session_bench.h"
+
 namespace {
 
 using namespace q5::link;
-namespace image = q5::image;
-
-constexpr std::size_t kModelByte = 80;
-constexpr std::uint8_t kModelBit = 0x20;
-
-image::Image pattern() {
-  image::Image img{};
-  for (std::size_t i = 0; i < img.size(); ++i) img[i] = static_cast<std::uint8_t>(i * 13 + 7);
-  img[kModelByte] &= static_cast<std::uint8_t>(~kModelBit);
-  return img;
-}
-
-enum class Command { read, write };
-
-SessionResult run(PagerSession& session, Command command) {
-  return command == Command::read ? session.read() : session.write([](const image::Image& p) { return p; });
-}
+using q5::bench::Command;
+using q5::bench::pattern;
+using q5::bench::run;
+using q5::bench::thread_cpu_seconds;
 
 // The minimums at the pins: every bit one 200 us period, the settling
 // times, the link checks (13 periods each), the 5 ms pauses, and a fast
@@ -50,13 +38,6 @@ double minimum_seconds(Command command) {
       kSend + kWords * kWord + kWords * kStatusValidNs + kProgramPauseNs + kSend + kBitWaitNs;
   constexpr std::int64_t kWrite = kRead + kOpen + kWriteAll + kReadAll + kCheck;
   return static_cast<double>(command == Command::read ? kRead : kWrite) / 1e9;
-}
-
-double thread_cpu_seconds() {
-  rusage usage{};
-  getrusage(RUSAGE_THREAD, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 template <class ClockType>
