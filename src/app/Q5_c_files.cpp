@@ -47,25 +47,11 @@ void TMain_Page::Open1Click() {
 
 void TMain_Page::open_file(const QString& path) {
   append_log("Load data from " + path);
-  q5::image::Image loaded = image_;
-  switch (q5::files::load_image(local_path(path), loaded)) {
-    case q5::files::LoadResult::open_error:
-      append_log("File open error");
-      return;
-    case q5::files::LoadResult::read_error:
-      // A short file is not judged: the form keeps what it shows.
-      append_log("File read error");
-      return;
-    case q5::files::LoadResult::ok:
-      break;
-  }
-  image_ = loaded;
-  if (q5::image::verify(image_) != q5::image::ChecksumFault::none) {
-    prompts_.message("checksum is error!");
-    return;
-  }
-  if (q5::image::model_bit(image_)) {
-    prompts_.message("Model Error, please check...");
+  if (const auto refusal = q5::files::load_configuration(local_path(path), image_)) {
+    const QString text = q5::files::refusal_text(*refusal);
+    // A file that could not be read is a log line; one read and judged, a box.
+    const bool judged = *refusal == q5::files::OpenRefusal::checksum || *refusal == q5::files::OpenRefusal::model;
+    judged ? prompts_.message(text) : append_log(text);
     return;
   }
   run([this] { form_.show_file(image_); });

@@ -11,11 +11,6 @@ namespace q5::cli {
 
 namespace {
 
-constexpr const char* kOpenError = "File open error";
-constexpr const char* kReadError = "File read error";
-constexpr const char* kChecksumError = "checksum is error!";
-constexpr const char* kModelError = "Model Error, please check...";
-
 nlohmann::ordered_json item_or_null(const std::vector<std::string>& items, int index) {
   if (index < 0 || index >= static_cast<int>(items.size())) return nullptr;
   return latin1_to_utf8(items[static_cast<std::size_t>(index)]);
@@ -30,16 +25,7 @@ rules::Form started_form() {
 }
 
 std::optional<std::string> open_into(const std::string& path, rules::Form& form, image::Image& bytes) {
-  switch (files::load_image(path, bytes)) {
-    case files::LoadResult::open_error:
-      return kOpenError;
-    case files::LoadResult::read_error:
-      return kReadError;
-    case files::LoadResult::ok:
-      break;
-  }
-  if (image::verify(bytes) != image::ChecksumFault::none) return kChecksumError;
-  if (image::model_bit(bytes)) return kModelError;
+  if (const auto refusal = files::load_configuration(path, bytes)) return files::refusal_text(*refusal);
   form.guarded([&] { form.show_file(bytes); });
   return std::nullopt;
 }

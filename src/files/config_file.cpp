@@ -182,4 +182,32 @@ LoadResult load_image(const std::string& path, image::Image& image) {
   return LoadResult::ok;
 }
 
+const char* refusal_text(OpenRefusal refusal) {
+  switch (refusal) {
+    case OpenRefusal::open_error:
+      return "File open error";
+    case OpenRefusal::read_error:
+      return "File read error";
+    case OpenRefusal::checksum:
+      return "checksum is error!";
+    case OpenRefusal::model:
+      return image::kModelErrorText;
+  }
+  return "File open error";
+}
+
+std::optional<OpenRefusal> load_configuration(const std::string& path, image::Image& image) {
+  switch (load_image(path, image)) {
+    case LoadResult::open_error:
+      return OpenRefusal::open_error;
+    case LoadResult::read_error:
+      return OpenRefusal::read_error;
+    case LoadResult::ok:
+      break;
+  }
+  if (image::verify(image) != image::ChecksumFault::none) return OpenRefusal::checksum;
+  if (image::model_bit(image)) return OpenRefusal::model;
+  return std::nullopt;
+}
+
 }  // namespace q5::files

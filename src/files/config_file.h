@@ -1,6 +1,7 @@
 // Configuration files: exactly the 256 bytes of the image, nothing around them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "image/image.h"
@@ -26,5 +27,20 @@ enum class LoadResult { ok, open_error, read_error };
 // device is refused without blocking); read_error: fewer than 256 bytes.
 // `image` is changed only when the result is ok.
 LoadResult load_image(const std::string& path, image::Image& image);
+
+// Why File > Open refuses a file: it cannot be opened, it is shorter than an
+// image, its checksum (high byte, then low byte) is wrong, or it belongs to
+// the other model.
+enum class OpenRefusal { open_error, read_error, checksum, model };
+
+// "File open error", "File read error", "checksum is error!" or
+// "Model Error, please check...".
+const char* refusal_text(OpenRefusal refusal);
+
+// Loads `path` as File > Open does before it shows the form: a file read
+// whole replaces `image` (a refused one too, as the image then holds the
+// rejected bytes until the next encode), then its checksum and model are
+// checked. nullopt: the image may be shown.
+std::optional<OpenRefusal> load_configuration(const std::string& path, image::Image& image);
 
 }  // namespace q5::files

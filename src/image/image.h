@@ -201,5 +201,7 @@ void seal(Image& image);
 enum class ChecksumFault { none, high_byte, low_byte };
 ChecksumFault verify(const Image& image);  // high byte compared first
 bool model_bit(const Image& image);
+// What a pager or file of the other model is refused with.
+inline constexpr const char* kModelErrorText = "Model Error, please check...";
 
 }  // namespace q5::image

@@ -13,7 +13,6 @@ constexpr const char* kReadOk = "Read from eeprom OK!";
 constexpr const char* kInUse = " is in use by another program";
 constexpr const char* kLinkError = "Link error, please check Connection";
 constexpr const char* kVerifyError = "Verify error, please check Connection";
-constexpr const char* kModelError = "Model Error, please check...";
 
 std::string message(const SessionResult& result, const char* ok) {
   switch (result.outcome) {
@@ -26,7 +25,7 @@ std::string message(const SessionResult& result, const char* ok) {
     case Outcome::verify_error:
       return kVerifyError;
     case Outcome::model_refused:
-      return kModelError;
+      return image::kModelErrorText;
   }
   return kLinkError;
 }
