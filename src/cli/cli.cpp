@@ -277,7 +277,13 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
   add_cable_options(*write_command, write_options.cable);
   write_command->add_option("--count", write_options.count, "Write N pagers, one after the other (default 1).")
       ->option_text("N")
-      ->check(CLI::PositiveNumber);
+      ->check(CLI::Validator(
+          [](const std::string& text) {
+            return text.find_first_not_of("0123456789") == std::string::npos && text.find_first_not_of('0') != std::string::npos
+                       ? std::string()
+                       : "a number of pagers, 1 or more, not " + text;
+          },
+          "N"));
   write_command
       ->add_option_function<std::string>(
           "--offsets", [&write_options](const std::string& text) { write_options.offsets = parse_offsets(text); },
