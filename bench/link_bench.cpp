@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "link/emulated_access.h"
+#include "link/emulated/emulated_access.h"
 #include "link/pager_session.h"
 #include "session_bench.h"
 

@@ -18,8 +18,8 @@
 #include "app/platform.h"
 #include "app/prompts.h"
 #include "image/codec.h"
-#include "link/emulated_access.h"
-#include "link/emulated_pager.h"
+#include "link/emulated/emulated_access.h"
+#include "link/emulated/emulated_pager.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstdint>
 
 #include "link/eeprom_link.h"
-#include "link/emulated_access.h"
-#include "link/emulated_mpsse.h"
+#include "link/emulated/emulated_access.h"
+#include "link/emulated/emulated_mpsse.h"
 #include "link/usb_access.h"
 
 #include "session_bench.h"

@@ -1,7 +1,7 @@
 // The simulated pager in place of the parallel ports.
 #include "app/platform.h"
-#include "link/emulated_mpsse.h"
-#include "link/simulated_pager.h"
+#include "link/emulated/emulated_mpsse.h"
+#include "link/emulated/simulated_pager.h"
 #include "link/usb_access.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "link/port_io.h"
 #include "link/ppdev_ports.h"
-#include "link/simulated_pager.h"
+#include "link/emulated/simulated_pager.h"
 #include "link/usb_access.h"
 
 namespace q5::cli {

@@ -10,8 +10,8 @@
 #include "cli_run.h"
 #include "files/batch_log.h"
 #include "image/codec.h"
-#include "link/emulated_access.h"
-#include "link/emulated_pager.h"
+#include "link/emulated/emulated_access.h"
+#include "link/emulated/emulated_pager.h"
 #include "rules/form.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "cli_run.h"
 #include "image/codec.h"
-#include "link/emulated_mpsse.h"
+#include "link/emulated/emulated_mpsse.h"
 #include "link/usb_access.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <set>
 #include <vector>
 
-#include "link/emulated_pager.h"
+#include "link/emulated/emulated_pager.h"
 #include "link/lpt_cable.h"
 
 namespace q5::link {

@@ -1,7 +1,7 @@
 // The emulated USB board driven with raw engine commands, for what the
 // cable's own use does not reach: the edge data is read on, the clock
 // settings, and the commands it records as problems.
-#include "link/emulated_mpsse.h"
+#include "link/emulated/emulated_mpsse.h"
 
 #include <gtest/gtest.h>
 

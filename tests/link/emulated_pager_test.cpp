@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/emulated_pager.h"
+#include "link/emulated/emulated_pager.h"
 
 namespace q5::link {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "link/eeprom_link.h"
-#include "link/emulated_mpsse.h"
+#include "link/emulated/emulated_mpsse.h"
 
 namespace q5::link {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "link/eeprom_link.h"
-#include "link/emulated_access.h"
+#include "link/emulated/emulated_access.h"
 
 namespace q5::link {
 namespace {

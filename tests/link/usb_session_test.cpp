@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "link/eeprom_link.h"
-#include "link/emulated_access.h"
-#include "link/emulated_mpsse.h"
+#include "link/emulated/emulated_access.h"
+#include "link/emulated/emulated_mpsse.h"
 #include "link/usb_access.h"
 
 namespace q5::link {

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "app/platform.h"
-#include "link/emulated_access.h"
-#include "link/emulated_mpsse.h"
-#include "link/emulated_pager.h"
+#include "link/emulated/emulated_access.h"
+#include "link/emulated/emulated_mpsse.h"
+#include "link/emulated/emulated_pager.h"
 #include "link/usb_access.h"
 
 class FakePlatform final : public Platform {

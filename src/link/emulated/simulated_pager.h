@@ -7,8 +7,8 @@
 #include <cstddef>
 
 #include "image/image.h"
-#include "link/emulated_access.h"
-#include "link/emulated_pager.h"
+#include "link/emulated/emulated_access.h"
+#include "link/emulated/emulated_pager.h"
 #include "link/port_io.h"
 
 namespace q5::link {

@@ -1,4 +1,4 @@
-#include "emulated_pager.h"
+#include "link/emulated/emulated_pager.h"
 
 #include <cstdio>
 #include <limits>

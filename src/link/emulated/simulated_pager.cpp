@@ -1,4 +1,4 @@
-#include "link/simulated_pager.h"
+#include "link/emulated/simulated_pager.h"
 
 #include "image/codec.h"
 

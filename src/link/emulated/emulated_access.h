@@ -9,9 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "emulated_pager.h"
-#include "lpt_cable.h"
-#include "pager_session.h"
+#include "link/emulated/emulated_pager.h"
+#include "link/lpt_cable.h"
+#include "link/pager_session.h"
 
 namespace q5::link {
 

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "emulated_pager.h"
-#include "ftdi_device.h"
-#include "mpsse_cable.h"
-#include "port_io.h"
+#include "link/emulated/emulated_pager.h"
+#include "link/ftdi_device.h"
+#include "link/mpsse_cable.h"
+#include "link/port_io.h"
 
 namespace q5::link {
 

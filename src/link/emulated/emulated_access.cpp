@@ -1,4 +1,4 @@
-#include "emulated_access.h"
+#include "link/emulated/emulated_access.h"
 
 namespace q5::link {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "image/image.h"
-#include "port_io.h"
+#include "link/port_io.h"
 
 namespace q5::link {
 

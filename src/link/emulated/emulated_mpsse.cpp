@@ -1,4 +1,4 @@
-#include "emulated_mpsse.h"
+#include "link/emulated/emulated_mpsse.h"
 
 #include <algorithm>
 #include <cstdio>
