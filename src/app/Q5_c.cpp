@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -67,13 +68,15 @@ TMain_Page::TMain_Page(Platform& platform, Prompts& prompts, QWidget* parent)
   ui.setup(this, form_);
   events_ = new FieldEvents(this);
   events_->set_exit_suppressed([this] { return refocus_pending(); });
-  repaint_timer_.start();
   bind_form();
   connect_handlers();
   startup();
 }
 
-TMain_Page::~TMain_Page() = default;
+TMain_Page::~TMain_Page() {
+  closing_ = true;
+  wait_for_transfer_thread();
+}
 
 void TMain_Page::startup() {
   port_base_ = q5::link::kLpt1Base;
@@ -81,7 +84,7 @@ void TMain_Page::startup() {
   // Every Linux kernel reaches the parallel port through ppdev, whatever
   // its version; the devices are opened here and claimed only while a
   // pager command runs.
-  const Platform::PortsOpened ports = platform_.open_ports();
+  const q5::jobs::PortsOpened ports = platform_.open_ports();
   parallel_ports_opened_ = ports.any;
   if (platform_.simulated()) {
     append_log(kSimulatedPager);
@@ -119,6 +122,10 @@ void TMain_Page::Aboutcpp1Click() {
 }
 
 void TMain_Page::Exit1Click() {
+  if (transfer_running_) {
+    after_transfer_ = [this] { Exit1Click(); };
+    return;
+  }
   platform_.close_ports();
   close();
 }
@@ -176,24 +183,7 @@ void TMain_Page::sync() {
   do {
     sync_again_ = false;
     (void)form_.take_changes();  // already shown as they happened
-    for (const q5::rules::Notice& notice : form_.take_notices()) {
-      switch (notice.kind) {
-        case q5::rules::Notice::Kind::log:
-          append_log(from_latin1(notice.text));
-          break;
-        case q5::rules::Notice::Kind::beep:
-          beep();
-          break;
-        case q5::rules::Notice::Kind::error:
-          prompts_.error(from_latin1(notice.text));
-          break;
-        case q5::rules::Notice::Kind::focus:
-          if (const auto it = bindings_.find(notice.text); it != bindings_.end()) {
-            if (auto* edit = qobject_cast<QLineEdit*>(it->second.widget)) give_focus_back(edit);
-          }
-          break;
-      }
-    }
+    q5::jobs::pass_on_notices(form_, [this](const q5::jobs::Report& report) { play(report); });
   } while (sync_again_);
   syncing_ = false;
 }
@@ -285,8 +275,37 @@ void TMain_Page::bind_form() {
         named.control);
     widget->installEventFilter(this);
   }
-  form_.set_change_listener([this](const std::string& name) { show_control(name); });
+  listen_to_form();
   show_all_controls();
+}
+
+void TMain_Page::listen_to_form() {
+  form_.set_change_listener([this](const std::string& name) { show_control(name); });
+}
+
+// What the form's rules and the pager jobs ask of the window.
+void TMain_Page::play(const q5::jobs::Report& report) {
+  using Kind = q5::jobs::Report::Kind;
+  switch (report.kind) {
+    case Kind::log:
+    case Kind::done:
+      append_log(from_latin1(report.text));
+      break;
+    case Kind::beep:
+      beep();
+      break;
+    case Kind::error_box:
+      prompts_.error(from_latin1(report.text));
+      break;
+    case Kind::message_box:
+      prompts_.message(from_latin1(report.text));
+      break;
+    case Kind::focus:
+      if (const auto it = bindings_.find(report.text); it != bindings_.end()) {
+        if (auto* edit = qobject_cast<QLineEdit*>(it->second.widget)) give_focus_back(edit);
+      }
+      break;
+  }
 }
 
 // A control greyed or enabled on the widget itself stays so in the form.

@@ -12,15 +12,19 @@
 // and is shown in the application's error box.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QMainWindow>
+#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
 #include "app/Q5_form.h"
 #include "image/image.h"
+#include "jobs/report.h"
+#include "jobs/write_job.h"
 #include "link/pager_session.h"
 #include "link/port_io.h"
 #include "rules/form.h"
@@ -29,11 +33,13 @@ class Platform;
 class Prompts;
 class TState_Form;
 class FieldEvents;
+class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QKeyEvent;
 class QMimeData;
 class QLineEdit;
+class QThread;
 
 class TMain_Page : public QMainWindow {
   Q_OBJECT
@@ -121,9 +127,17 @@ class TMain_Page : public QMainWindow {
   void set_batch_log(const std::string& path) { batch_log_ = path; }
   const std::string& batch_log() const { return batch_log_; }
 
-  // Pager.
+  // Pager. Each command runs its transfer on a worker thread and returns at
+  // once; the window takes no input until the transfer has ended.
   void WritetoPager1Click();
   void ReadFromPager1Click();
+  bool transfer_running() const { return transfer_running_; }
+
+ signals:
+  // A pager command has ended and its outcome has been shown.
+  void transfer_ended();
+
+ public:
 
   // Runs a handler as Qt's event dispatch would: a conversion error is
   // caught here and shown in the error box.
@@ -131,6 +145,8 @@ class TMain_Page : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Closing the window during a transfer waits for it to end.
+  void closeEvent(QCloseEvent* event) override;
   // A configuration file dropped on the window opens as File > Open would.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -139,6 +155,7 @@ class TMain_Page : public QMainWindow {
 
  private:
   class LinkProgress;
+  class InputBlocker;
 
   void startup();
   void connect_handlers();
@@ -161,12 +178,23 @@ class TMain_Page : public QMainWindow {
   // Pager link.
   q5::link::CableAccess& cable();
   void choose_cable(std::uint16_t port_base, bool usb);
-  void report_link_failure(const q5::link::SessionResult& result, const std::string& message);
-  void log_write_attempt(const q5::link::SessionResult& result);
+  // Runs `work` on the worker thread; the window takes no input meanwhile.
+  void start_transfer(std::function<void()> work);
+  void end_transfer();
+  void wait_for_transfer_thread();
+  // From the worker: `step` runs on the window's thread, after every step
+  // posted before it, never inside another (a box's own event loop).
+  void post(std::function<void()> step);
+  // The same, waiting until the window has run it.
+  void post_and_wait(std::function<void()> step);
+  void play_posted_steps();
+  void play(const q5::jobs::Report& report);
+  void finish_write(const q5::rules::Form& done, const q5::jobs::WriteOutcome& outcome);
+  void finish_read(const q5::link::SessionResult& result);
+  void listen_to_form();
   void prepare_progress(const char* caption, int maximum, bool move_beside_main);
   void close_progress();
   void progress_advance();
-  void repaint_now();
 
   Platform& platform_;
   Prompts& prompts_;
@@ -190,7 +218,14 @@ class TMain_Page : public QMainWindow {
   q5::image::Image image_{};
   std::string batch_log_;
 
-  QElapsedTimer repaint_timer_;  // paces the progress window's repaints
+  std::unique_ptr<QThread> transfer_;
+  bool transfer_running_ = false;
+  std::atomic<bool> closing_{false};
+  InputBlocker* input_blocker_ = nullptr;
+  std::deque<std::function<void()>> posted_steps_;
+  bool playing_posted_steps_ = false;
+  // What closing the window during a transfer asked for, done once it ends.
+  std::function<void()> after_transfer_;
   int pending_refocus_ = 0;
 };
 

@@ -18,9 +18,12 @@ std::string local_path(const QString& path) { return QFile::encodeName(path).toS
 
 void TMain_Page::Save1Click() {
   // An address past seven digits would reach the file as another address.
-  bool refused = false;
-  run([&] { refused = form_.refuse_overlong_address(); });
-  if (refused) return;
+  const std::optional<int> overlong = form_.overlong_address();
+  if (overlong) {
+    run([this] { form_.refuse_overlong_address(); });
+    append_log("Not saved: address " + QString::number(*overlong + 1) + " has more than seven digits");
+    return;
+  }
 
   const QString path = prompts_.save_file_name();
   if (path.isEmpty()) return;

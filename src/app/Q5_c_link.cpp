@@ -1,15 +1,17 @@
-// Write to pager and Read from pager: the form and the pager's EEPROM. The
-// sequence of each command is the pager session's; the window brings the
-// form in and out and shows the result.
+// Write to pager and Read from pager: the pager jobs run on a worker thread
+// while the window keeps painting; their reports, the progress window and
+// the outcome come back to the window's thread in the order they happened.
 #include <QApplication>
-#include <ctime>
+#include <QCloseEvent>
+#include <QSemaphore>
+#include <QThread>
+#include <utility>
 
 #include "app/Q5_c.h"
 #include "app/Q5_state.h"
 #include "app/platform.h"
 #include "app/prompts.h"
-#include "files/batch_log.h"
-#include "rules/batch_row.h"
+#include "jobs/read_job.h"
 
 namespace {
 
@@ -20,49 +22,157 @@ constexpr const char* kReadOk = "Read from eeprom OK!";
 // Where the write puts the progress window, from the main window's corner.
 constexpr int kProgressOffsetX = 150;
 constexpr int kProgressOffsetY = 200;
-constexpr int kWords = 128;
+// The write's bar covers the words written and the verify's read of every
+// byte, so that it ends when the verify does.
+constexpr int kWriteAdvances = 128 + static_cast<int>(q5::image::kImageSize);
 
-// The transfer blocks the event loop; the progress window is repainted at
-// most this often. Repainting on every one of a read's 256 advances would
-// add about a fifth to the read.
-constexpr qint64 kRepaintIntervalMs = 30;
-
-QString text(const std::string& message) { return QString::fromStdString(message); }
+bool is_user_input(QEvent::Type type) {
+  switch (type) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
+}
 
 }  // namespace
 
-// The progress window, driven by the session.
+// The progress window, driven by the session from the worker thread. Each
+// step waits until the window has shown it, so that the bar moves with the
+// data and never runs behind the cable.
 class TMain_Page::LinkProgress final : public q5::link::Progress {
  public:
   explicit LinkProgress(TMain_Page& page) : page_(page) {}
   void shown(q5::link::Transfer transfer) override {
-    if (transfer == q5::link::Transfer::writing) {
-      page_.prepare_progress(kWritingCaption, kWords, true);
-    } else {
-      page_.prepare_progress(kReadingCaption, static_cast<int>(q5::image::kImageSize), false);
-    }
+    page_.post_and_wait([&page = page_, transfer] {
+      if (transfer == q5::link::Transfer::writing) {
+        page.prepare_progress(kWritingCaption, kWriteAdvances, true);
+      } else {
+        page.prepare_progress(kReadingCaption, static_cast<int>(q5::image::kImageSize), false);
+      }
+    });
   }
-  void advanced() override { page_.progress_advance(); }
-  void hidden() override { page_.close_progress(); }
+  void advanced() override {
+    page_.post_and_wait([&page = page_] { page.progress_advance(); });
+  }
+  void hidden() override {
+    page_.post_and_wait([&page = page_] { page.close_progress(); });
+  }
+
+ private:
+  TMain_Page& page_;
+};
+
+// While a transfer runs, the form and the menus take no input: the form the
+// job works on is the window's, and what a technician typed meanwhile would
+// be lost. Other windows (a box) still take theirs. Nothing is disabled, so
+// no field loses the focus and no exit rule runs.
+class TMain_Page::InputBlocker final : public QObject {
+ public:
+  explicit InputBlocker(TMain_Page& page) : QObject(&page), page_(page) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!is_user_input(event->type())) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    // Shortcuts go to the actions themselves.
+    if (!widget) return event->type() == QEvent::Shortcut;
+    const QWidget* window = widget->window();
+    return window == &page_ || window == page_.state_form_;
+  }
 
  private:
   TMain_Page& page_;
 };
 
 q5::link::CableAccess& TMain_Page::cable() {
-  if (usb_chosen_) return platform_.usb();
-  return platform_.lpt(port_base_ == q5::link::kLpt2Base ? 1 : 0);
+  using q5::jobs::CableChoice;
+  return platform_.access(usb_chosen_ ? CableChoice::usb()
+                                      : CableChoice::lpt(port_base_ == q5::link::kLpt2Base ? 1 : 0));
 }
 
-void TMain_Page::report_link_failure(const q5::link::SessionResult& result, const std::string& message) {
-  close_progress();
-  // Why a cable could not be used at all (a device missing, a board not
-  // found); a port in use names its holder's port in the message itself.
-  if (result.outcome == q5::link::Outcome::link_error && !result.cause.empty()) append_log(text(result.cause));
-  beep();
-  append_log(text(message));
-  prompts_.message(text(message));
+// ------------------------------------------------------------ the worker
+
+void TMain_Page::start_transfer(std::function<void()> work) {
+  wait_for_transfer_thread();
+  transfer_running_ = true;
+  if (!input_blocker_) input_blocker_ = new InputBlocker(*this);
+  qApp->installEventFilter(input_blocker_);
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  transfer_.reset(QThread::create(std::move(work)));
+  transfer_->start();
 }
+
+void TMain_Page::end_transfer() {
+  if (!transfer_running_) return;
+  transfer_running_ = false;
+  qApp->removeEventFilter(input_blocker_);
+  QApplication::restoreOverrideCursor();
+}
+
+void TMain_Page::wait_for_transfer_thread() {
+  if (!transfer_) return;
+  transfer_->wait();
+  transfer_.reset();
+}
+
+void TMain_Page::post(std::function<void()> step) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, step = std::move(step)]() mutable {
+        posted_steps_.push_back(std::move(step));
+        play_posted_steps();
+      },
+      Qt::QueuedConnection);
+}
+
+void TMain_Page::post_and_wait(std::function<void()> step) {
+  auto shown = std::make_shared<QSemaphore>();
+  post([step = std::move(step), shown] {
+    step();
+    shown->release();
+  });
+  // A window that is going away shows nothing more.
+  constexpr int kLookMs = 50;
+  while (!shown->tryAcquire(1, kLookMs)) {
+    if (closing_) return;
+  }
+}
+
+void TMain_Page::play_posted_steps() {
+  // A box shown by one step runs its own event loop, in which later steps
+  // arrive: they wait for it, as the command itself would.
+  if (playing_posted_steps_) return;
+  playing_posted_steps_ = true;
+  while (!posted_steps_.empty()) {
+    const std::function<void()> step = std::move(posted_steps_.front());
+    posted_steps_.pop_front();
+    guarded(step);
+  }
+  playing_posted_steps_ = false;
+}
+
+void TMain_Page::closeEvent(QCloseEvent* event) {
+  if (transfer_running_) {
+    event->ignore();
+    after_transfer_ = [this] { close(); };
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+// ------------------------------------------------------------ progress window
 
 void TMain_Page::prepare_progress(const char* caption, int maximum, bool move_beside_main) {
   if (!state_form_) return;
@@ -71,12 +181,6 @@ void TMain_Page::prepare_progress(const char* caption, int maximum, bool move_be
   state_form_->set_maximum(maximum);
   state_form_->show();
   state_form_->step_it();
-  repaint_now();
-}
-
-void TMain_Page::repaint_now() {
-  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  repaint_timer_.restart();
 }
 
 void TMain_Page::close_progress() {
@@ -84,72 +188,61 @@ void TMain_Page::close_progress() {
 }
 
 void TMain_Page::progress_advance() {
-  if (!state_form_) return;
-  state_form_->step_by(1);
-  if (state_form_->isVisible() && repaint_timer_.elapsed() >= kRepaintIntervalMs) repaint_now();
+  if (state_form_) state_form_->step_by(1);
 }
+
+// ------------------------------------------------------------ the commands
 
 void TMain_Page::WritetoPager1Click() {
-  // An address past seven digits would reach the pager as another address.
-  bool refused = false;
-  run([&] { refused = form_.refuse_overlong_address(); });
-  if (refused) return;
-
-  encode_image();
-  LinkProgress progress(*this);
-  q5::link::PagerSession session(cable(), &progress);
-  const q5::link::SessionResult result = session.write([this](const q5::image::Image& pager) {
-    image_ = pager;
-    // The pager's synthesiser and firmware, then the rules a write runs
-    // before the image it writes is built.
-    run([&] { form_.prepare_for_write(pager); });
-    encode_image();
-    return image_;
+  if (transfer_running_) return;
+  // The job works on a copy of the form, which the window takes over when
+  // the job ends; only the window's thread touches the widgets.
+  auto done = std::make_shared<q5::rules::Form>(form_);
+  done->set_change_listener(nullptr);
+  q5::jobs::WriteSettings settings;
+  settings.batch_log = batch_log_;
+  q5::link::CableAccess* access = &cable();
+  start_transfer([this, done, access, settings] {
+    LinkProgress progress(*this);
+    q5::jobs::WriteJob job(
+        *done, *access, &progress, [this](const q5::jobs::Report& report) { post([this, report] { play(report); }); },
+        settings);
+    const q5::jobs::WriteOutcome outcome = job.run();
+    post([this, done, outcome] { finish_write(*done, outcome); });
   });
-
-  switch (result.outcome) {
-    case q5::link::Outcome::ok:
-      append_log(text(q5::link::write_message(result)));
-      log_write_attempt(result);
-      run([this] {
-        form_.advance_addresses();
-        if (form_.CheckBox1.checked) form_.step_serial();
-      });
-      return;
-    case q5::link::Outcome::model_refused:
-      if (result.pager) image_ = *result.pager;
-      prompts_.message(text(q5::link::write_message(result)));
-      log_write_attempt(result);
-      return;
-    default:
-      report_link_failure(result, q5::link::write_message(result));
-      log_write_attempt(result);
-      return;
-  }
 }
 
-// Every attempt to write a pager is a row of the batch log. The pager counts
-// as written whether or not the row could be: the log only says why not.
-void TMain_Page::log_write_attempt(const q5::link::SessionResult& result) {
-  if (batch_log_.empty()) return;
-  const q5::files::BatchLogRow row = q5::rules::batch_log_row(
-      std::time(nullptr), q5::link::write_message(result), result.written ? &form_ : nullptr);
-  if (const auto failure = q5::files::append(batch_log_, row)) {
-    append_log("Batch log not written: " + QString::fromStdString(*failure));
-  }
+void TMain_Page::finish_write(const q5::rules::Form& done, const q5::jobs::WriteOutcome& outcome) {
+  end_transfer();
+  form_ = done;
+  listen_to_form();
+  show_all_controls();
+  if (outcome.image) image_ = *outcome.image;
+  emit transfer_ended();
+  if (after_transfer_) std::exchange(after_transfer_, nullptr)();
 }
 
 void TMain_Page::ReadFromPager1Click() {
-  LinkProgress progress(*this);
-  q5::link::PagerSession session(cable(), &progress);
-  const q5::link::SessionResult result = session.read();
+  if (transfer_running_) return;
+  q5::link::CableAccess* access = &cable();
+  start_transfer([this, access] {
+    LinkProgress progress(*this);
+    const q5::link::SessionResult result = q5::jobs::run_read(
+        *access, &progress, [this](const q5::jobs::Report& report) { post([this, report] { play(report); }); });
+    post([this, result] { finish_read(result); });
+  });
+}
+
+void TMain_Page::finish_read(const q5::link::SessionResult& result) {
+  end_transfer();
   if (result.pager) image_ = *result.pager;
-  if (result.outcome == q5::link::Outcome::model_refused) {
-    prompts_.message(text(q5::link::read_message(result)));
+  if (after_transfer_) {
+    emit transfer_ended();
+    std::exchange(after_transfer_, nullptr)();
     return;
   }
   if (result.outcome != q5::link::Outcome::ok) {
-    report_link_failure(result, q5::link::read_message(result));
+    emit transfer_ended();  // reported by the job
     return;
   }
 
@@ -173,4 +266,5 @@ void TMain_Page::ReadFromPager1Click() {
     form_.Num_messageChange();
     form_.PasswordExit();
   });
+  emit transfer_ended();
 }

@@ -3,50 +3,23 @@
 #include <CLI/App.hpp>
 #include <CLI/Validators.hpp>
 
-#include "link/port_io.h"
-#include "link/ppdev_ports.h"
-#include "link/emulated/simulated_pager.h"
-#include "link/usb_access.h"
+#include "jobs/cables.h"
 
 namespace q5::cli {
 
 namespace {
 
-class ParallelPort final : public OpenedCable {
+// The chosen cable out of a bench's catalogue, kept alive with it.
+class CatalogueCable final : public OpenedCable {
  public:
-  explicit ParallelPort(std::size_t lpt_index) : ports_(clock_), lpt_index_(lpt_index) {}
-  link::CableAccess& access() override { return ports_.access(lpt_index_); }
-  std::vector<std::string> problems() const override {
-    if (ports_.is_open(lpt_index_)) return {};
-    // Judged alone, the chosen port's missing device is worth a line even
-    // when the other port opened.
-    return link::port_opening_log({ports_.openings().at(lpt_index_)});
-  }
+  CatalogueCable(std::unique_ptr<jobs::Cables> cables, jobs::CableChoice choice)
+      : cables_(std::move(cables)), choice_(std::move(choice)) {}
+  link::CableAccess& access() override { return cables_->access(choice_); }
+  std::vector<std::string> problems() const override { return cables_->problems(choice_); }
 
  private:
-  link::SteadyClock clock_;
-  link::PpdevPorts ports_;
-  std::size_t lpt_index_;
-};
-
-class UsbCable final : public OpenedCable {
- public:
-  explicit UsbCable(const std::string& serial) : access_(link::make_usb_cable_access(clock_, serial)) {}
-  link::CableAccess& access() override { return *access_; }
-
- private:
-  link::SteadyClock clock_;
-  std::unique_ptr<link::CableAccess> access_;
-};
-
-class Simulated final : public OpenedCable {
- public:
-  explicit Simulated(std::size_t lpt_index) : lpt_index_(lpt_index) {}
-  link::CableAccess& access() override { return pager_.lpt(lpt_index_); }
-
- private:
-  link::SimulatedPager pager_;
-  std::size_t lpt_index_;
+  std::unique_ptr<jobs::Cables> cables_;
+  jobs::CableChoice choice_;
 };
 
 }  // namespace
@@ -73,14 +46,16 @@ void add_cable_options(CLI::App& command, CableChoice& choice) {
   CLI::Option* demo = command.add_flag(
       "--demo", choice.simulated,
       "Use the simulated pager of q5prog-demo instead of a cable: a pager holding the factory settings (serial "
-      "number 00000001) on LPT1, as fast as a real one.");
-  for (CLI::Option* usb_option : {usb, usb_serial}) usb_option->excludes(lpt)->excludes(demo);
+      "number 00000001) on LPT1, and another on a simulated USB board (with --usb), as fast as real ones.");
+  (void)demo;
+  for (CLI::Option* usb_option : {usb, usb_serial}) usb_option->excludes(lpt);
 }
 
 std::unique_ptr<OpenedCable> open_cable(const CableChoice& choice) {
-  if (choice.simulated) return std::make_unique<Simulated>(choice.lpt_index);
-  if (choice.usb) return std::make_unique<UsbCable>(choice.usb_serial);
-  return std::make_unique<ParallelPort>(choice.lpt_index);
+  std::unique_ptr<jobs::Cables> cables = choice.simulated ? jobs::make_simulated_cables() : jobs::make_machine_cables();
+  const jobs::CableChoice chosen = choice.usb ? jobs::CableChoice::usb(choice.usb_serial)
+                                              : jobs::CableChoice::lpt(choice.lpt_index);
+  return std::make_unique<CatalogueCable>(std::move(cables), chosen);
 }
 
 }  // namespace q5::cli

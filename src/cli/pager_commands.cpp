@@ -9,10 +9,10 @@
 #include "cli/commands.h"
 #include "cli/form_file.h"
 #include "cli/text.h"
-#include "files/batch_log.h"
 #include "files/config_file.h"
 #include "image/number_text.h"
-#include "rules/batch_row.h"
+#include "jobs/read_job.h"
+#include "jobs/write_job.h"
 
 namespace q5::cli {
 
@@ -28,16 +28,6 @@ std::unique_ptr<OpenedCable> opened(const CableChoice& choice, const Environment
   return cable;
 }
 
-// The window's text for a failed command, after the cause of a cable that
-// could not be used, when the chosen port's problem has not said it.
-void report_failure(const link::SessionResult& result, const std::string& message, const OpenedCable& cable,
-                    std::ostream& err) {
-  if (result.outcome == link::Outcome::link_error && !result.cause.empty() && cable.problems().empty()) {
-    err << result.cause << '\n';
-  }
-  err << message << '\n';
-}
-
 std::optional<std::string> save_error(files::SaveResult result) {
   switch (result) {
     case files::SaveResult::ok:
@@ -51,15 +41,33 @@ std::optional<std::string> save_error(files::SaveResult result) {
 }
 
 // What a verified pager got, for the technician's record.
-std::string written_line(const rules::Form& form, int pager, int count) {
+std::string written_line(const jobs::WrittenPager& written, int pager, int count) {
   std::string line = "pager " + std::to_string(pager) + " of " + std::to_string(count) + " written: serial " +
-                     latin1_to_utf8(form.Serial_no.text);
-  for (std::size_t row = 0; row < form.sc_address.size(); ++row) {
-    line += ", address" + std::to_string(row + 1) + " " + latin1_to_utf8(form.sc_address[row].text);
-    if (!form.sc_addractv[row].checked) line += " (disabled)";
+                     latin1_to_utf8(written.serial);
+  for (std::size_t row = 0; row < written.addresses.size(); ++row) {
+    line += ", address" + std::to_string(row + 1) + " " + latin1_to_utf8(written.addresses[row].address);
+    if (!written.addresses[row].enabled) line += " (disabled)";
   }
   return line;
 }
+
+// A job's reports as lines on standard error, each once. Beeps and the
+// focus have no place here, and a command's success line is worded by the
+// command itself.
+class ErrorLines {
+ public:
+  ErrorLines(std::ostream& err, std::set<std::string>& printed) : err_(err), printed_(printed) {}
+  void operator()(const jobs::Report& report) {
+    using Kind = jobs::Report::Kind;
+    if (report.kind != Kind::log && report.kind != Kind::error_box && report.kind != Kind::message_box) return;
+    const std::string text = latin1_to_utf8(report.text);
+    if (printed_.insert(text).second) err_ << text << '\n';
+  }
+
+ private:
+  std::ostream& err_;
+  std::set<std::string>& printed_;
+};
 
 class Batch {
  public:
@@ -73,17 +81,11 @@ class Batch {
   enum class Step { next, stop_before_write, failed };
 
   int stop_status() const { return written_ > 0 ? kFileNotStepped : kRefused; }
-  Step write_one(link::PagerSession& session, const OpenedCable& cable, int pager);
+  Step write_one(OpenedCable& cable, link::Progress* progress, int pager);
   bool next_pager_connected(int pager);
-  void log_attempt(const link::SessionResult& result);
   bool save_stepped_file();
   // Each warning once for each pager (the load's count for the first).
   void report() { (void)report_notices_once(form_, streams_.err, printed_); }
-  void report_error(const ConversionError& error) {
-    report();
-    const std::string text = latin1_to_utf8(error.what());
-    if (printed_.insert(text).second) streams_.err << text << '\n';
-  }
 
   const WriteOptions& options_;
   Streams streams_;
@@ -119,13 +121,12 @@ int Batch::run() {
 
   const std::unique_ptr<OpenedCable> cable = opened(options_.cable, environment_, streams_.err);
   TerminalProgress bar(streams_.err);
-  link::PagerSession session(cable->access(), environment_.progress_bar ? &bar : nullptr);
   for (int pager = 1; pager <= options_.count; ++pager) {
     if (pager > 1) {
       if (!next_pager_connected(pager)) break;
       printed_.clear();
     }
-    switch (write_one(session, *cable, pager)) {
+    switch (write_one(*cable, environment_.progress_bar ? &bar : nullptr, pager)) {
       case Step::next:
         break;
       case Step::stop_before_write:
@@ -146,62 +147,26 @@ bool Batch::next_pager_connected(int pager) {
   return false;
 }
 
-Batch::Step Batch::write_one(link::PagerSession& session, const OpenedCable& cable, int pager) {
-  // An address past seven digits would reach the pager as another address.
-  if (form_.refuse_overlong_address()) {
-    report();
-    return Step::stop_before_write;
-  }
-  link::SessionResult result;
-  try {
-    // The window encodes before it reads the pager; its rules may warn.
-    (void)form_.encode();
-    report();
-    result = session.write([this](const image::Image& pager_bytes) {
-      form_.prepare_for_write(pager_bytes);
-      return form_.encode();
-    });
-  } catch (const ConversionError& error) {
-    report_error(error);
-    return Step::stop_before_write;
-  }
-  report();
+Batch::Step Batch::write_one(OpenedCable& cable, link::Progress* progress, int pager) {
+  jobs::WriteSettings settings;
+  settings.batch_log = options_.log;
+  settings.now = environment_.now;
+  // The chosen port's problem has said why already.
+  settings.log_cable_cause = cable.problems().empty();
+  settings.refuse_equal_addresses = true;
+  jobs::WriteJob job(form_, cable.access(), progress, ErrorLines(streams_.err, printed_), settings);
+  const jobs::WriteOutcome outcome = job.run();
+  if (outcome.end != jobs::WriteOutcome::End::session) return Step::stop_before_write;
+  if (!outcome.verified()) return Step::failed;
 
-  const std::string message = link::write_message(result);
-  if (result.outcome != link::Outcome::ok) {
-    report_failure(result, message, cable, streams_.err);
-    log_attempt(result);
-    return Step::failed;
-  }
-  // Logged and shown as written, before the addresses step on.
-  log_attempt(result);
-  streams_.out << written_line(form_, pager, options_.count) << std::endl;
+  streams_.out << written_line(*outcome.written, pager, options_.count) << std::endl;
   ++written_;
-
-  try {
-    form_.advance_addresses();
-    if (options_.auto_serial) form_.step_serial();
-  } catch (const ConversionError& error) {
-    report_error(error);
-    save_failed_ = true;
-  }
-  report();
-  if (!save_failed_) save_failed_ = !save_stepped_file();
+  save_failed_ = !save_stepped_file();
   if (save_failed_) {
     streams_.err << options_.file << " was not stepped on: the next pager would repeat the serial number and "
                  << "addresses just written.\n";
   }
   return Step::next;
-}
-
-void Batch::log_attempt(const link::SessionResult& result) {
-  if (options_.log.empty()) return;
-  const files::BatchLogRow row =
-      rules::batch_log_row(environment_.now(), link::write_message(result), result.written ? &form_ : nullptr);
-  // The pager counts as written whether or not its row could be.
-  if (const auto failure = files::append(options_.log, row)) {
-    streams_.err << "Batch log not written: " << *failure << '\n';
-  }
 }
 
 bool Batch::save_stepped_file() {
@@ -223,12 +188,12 @@ bool Batch::save_stepped_file() {
 int read(const ReadOptions& options, Streams streams, const Environment& environment) {
   const std::unique_ptr<OpenedCable> cable = opened(options.cable, environment, streams.err);
   TerminalProgress bar(streams.err);
-  link::PagerSession session(cable->access(), environment.progress_bar ? &bar : nullptr);
-  const link::SessionResult result = session.read();
-  if (result.outcome != link::Outcome::ok || !result.pager) {
-    report_failure(result, link::read_message(result), *cable, streams.err);
-    return kPagerFailed;
-  }
+  std::set<std::string> printed;
+  jobs::ReadSettings settings;
+  settings.log_cable_cause = cable->problems().empty();
+  const link::SessionResult result = jobs::run_read(cable->access(), environment.progress_bar ? &bar : nullptr,
+                                                    ErrorLines(streams.err, printed), settings);
+  if (result.outcome != link::Outcome::ok || !result.pager) return kPagerFailed;
   // The bytes as read: a wrong checksum is the pager's, and worth keeping.
   if (const auto error = save_error(files::save_image(options.out, *result.pager))) {
     streams.err << *error << '\n';

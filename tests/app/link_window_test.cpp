@@ -102,7 +102,10 @@ class LinkWindowTest : public WindowTest {
 
   // Through the menu, as the technician does: a conversion error in a
   // handler ends the command in the error box.
-  void run(Command c) { (c == Command::write ? ui().WritetoPager1 : ui().ReadFromPager1)->trigger(); }
+  void run(Command c) {
+    (c == Command::write ? ui().WritetoPager1 : ui().ReadFromPager1)->trigger();
+    wait_for_transfer();
+  }
   void write() { run(Command::write); }
   void read() { run(Command::read); }
 
@@ -365,10 +368,12 @@ TEST_F(LinkWindowTest, ProgressWindowCaptionPlaceAndRange) {
       // A read before any write: the window's own place.
       {Command::read, "Reading from eeprom.Please waiting...", 256,
        QPoint(TState_Form::kDesignLeft, TState_Form::kDesignTop), TState_Form::kStepSize, 256},
-      // Past the end the step wraps round; single advances stop at the end.
-      {Command::write, "Writing to eeprom.Please waiting...", 128, beside_main, TState_Form::kStepSize, 128},
-      // A read after a write keeps the place the write gave the window.
-      {Command::read, "Reading from eeprom.Please waiting...", 256, beside_main, 128 + TState_Form::kStepSize, 256}};
+      // The write's bar covers the words and the verify's read of every
+      // byte, and ends with the verify.
+      {Command::write, "Writing to eeprom.Please waiting...", 384, beside_main, 256 + TState_Form::kStepSize, 384},
+      // A read after a write keeps the place the write gave the window;
+      // past the end the step wraps round; single advances stop at the end.
+      {Command::read, "Reading from eeprom.Please waiting...", 256, beside_main, TState_Form::kStepSize, 256}};
   for (const auto& [command, caption, maximum, place, first, last] : steps) {
     SCOPED_TRACE(caption);
     progress.clear();
@@ -675,15 +680,19 @@ TEST_F(LinkWindowTest, CableLostDuringTheWritesFirstReadWritesNothing) {
 
 // An address stepped past seven digits is no address a pager can take:
 // neither a write nor a save starts, the technician is sent to the field.
+// (A pager is no longer written with 9999999, which the range check warns
+// about; a switched-off row still steps on.)
 TEST_F(LinkWindowTest, AddressPastSevenDigitsStopsWriteAndSave) {
   ui().sc_address[3]->setText("9999999");
   ui().sc_autoinc[3]->setCurrentIndex(8);
+  ui().sc_addractv[3]->setChecked(false);
   write();
   ASSERT_TRUE(log().contains(kWriteOk));
   ASSERT_EQ(ui().sc_address[3]->text(), "10000007");
+  ui().sc_addractv[3]->setChecked(true);
   window->activateWindow();  // the progress window had it
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-  settle();  // the stepped address has taken the focus
+  settle();
 
   const Image pager_bytes = chip().save();
   QTemporaryDir dir;
@@ -696,9 +705,13 @@ TEST_F(LinkWindowTest, AddressPastSevenDigitsStopsWriteAndSave) {
     pager().clear_records();
     const QStringList log_before = log();
     command->trigger();
+    wait_for_transfer();
     settle();
-    EXPECT_EQ(log(), log_before + QStringList{"Address [4] range out, should be within 8-2007663; "
-                                              "2007672-2045055; 2045064-2097143"});
+    const QString refusal = command == ui().WritetoPager1 ? "Not written: address 4 has more than seven digits"
+                                                          : "Not saved: address 4 has more than seven digits";
+    const QStringList told{"Address [4] range out, should be within 8-2007663; 2007672-2045055; 2045064-2097143",
+                           refusal};
+    EXPECT_EQ(log(), log_before + told);
     EXPECT_EQ(prompts.beeps, 1);
     EXPECT_EQ(focused(), ui().sc_address[3]);
     EXPECT_EQ(prompts.save_answers.size(), 1u);  // no file was asked for

@@ -42,8 +42,14 @@ class UsbWindowTest : public WindowTest {
   link::EmulatedMpsse& board() { return platform.usb_board; }
   link::Eeprom93C56& chip() { return platform.usb_board.pager(); }
 
-  void write() { ui().WritetoPager1->trigger(); }
-  void read() { ui().ReadFromPager1->trigger(); }
+  void write() {
+    ui().WritetoPager1->trigger();
+    wait_for_transfer();
+  }
+  void read() {
+    ui().ReadFromPager1->trigger();
+    wait_for_transfer();
+  }
 };
 
 TEST_F(UsbWindowTest, UsbIsAThirdChoiceThatEnablesThePagerCommandsWithoutAParallelPort) {
@@ -76,9 +82,11 @@ TEST_F(UsbWindowTest, WriteLeavesTheSameImageAsTheParallelPortAndReadShowsTheSam
   platform.pager.chip().load(chip().save());  // the same pager on LPT1
   start();
   ui().WritetoPager1->trigger();
+  wait_for_transfer();
   ASSERT_EQ(last_log(), kWriteOk);
   const Image over_lpt = platform.pager.chip().save();
   ui().ReadFromPager1->trigger();
+  wait_for_transfer();
   ASSERT_EQ(last_log(), kReadOk);
   const FormSnapshot read_over_lpt = snapshot(*window);
 

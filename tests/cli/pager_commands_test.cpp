@@ -420,8 +420,8 @@ TEST_F(PagerCommandsTest, CableOptionsChooseTheCable) {
                                          {{"--demo"}, 0, 0, true, false, ""},
                                          {{"--usb"}, 0, 0, false, true, ""},
                                          {{"--usb-serial", "FT4XYZ"}, 0, 0, false, true, "FT4XYZ"},
-                                         {{"--usb", "--lpt", "2"}, 2},
-                                         {{"--usb-serial", "FT4XYZ", "--demo"}, 2}}) {
+                                         {{"--usb-serial", "FT4XYZ", "--demo"}, 0, 0, true, true, "FT4XYZ"},
+                                         {{"--usb", "--lpt", "2"}, 2}}) {
     std::vector<std::string> args{"read", dir / "r.eep"};
     args.insert(args.end(), c.options.begin(), c.options.end());
     chosen = {};

@@ -14,14 +14,16 @@ class FakePlatform final : public Platform {
  public:
   FakePlatform() : pager(virtual_clock, q5::link::kLpt1Base), lpt1(pager, virtual_clock, 0), lpt2(pager, virtual_clock, 1) {}
 
-  PortsOpened open_ports() override {
+  q5::jobs::PortsOpened open_ports() override {
     ++open_calls;
     return {ports_open, problems};
   }
   void close_ports() override { ++close_calls; }
   void timer_init() override { ++timer_init_calls; }
-  q5::link::CableAccess& lpt(int index) override { return index == 0 ? lpt1 : lpt2; }
-  q5::link::CableAccess& usb() override { return usb_cable; }
+  q5::link::CableAccess& access(const q5::jobs::CableChoice& choice) override {
+    if (choice.kind == q5::jobs::CableChoice::Kind::usb) return usb_cable;
+    return choice.lpt_index == 0 ? lpt1 : lpt2;
+  }
 
   bool ports_open = true;
   std::vector<std::string> problems;  // the log lines of ports that would not open

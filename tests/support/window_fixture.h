@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QEventLoop>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "app/Q5_c.h"
@@ -37,6 +39,16 @@ class WindowTest : public ::testing::Test {
   }
 
   MainPageForm& ui() { return window->ui; }
+  // A pager command runs on the window's worker thread; the window's event
+  // loop turns until it has ended and its outcome has been shown.
+  void wait_for_transfer() {
+    if (!window->transfer_running()) return;
+    QEventLoop loop;
+    QObject::connect(window.get(), &TMain_Page::transfer_ended, &loop, &QEventLoop::quit);
+    QTimer::singleShot(60'000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_FALSE(window->transfer_running());
+  }
   QStringList log() const { return window->ui.Memo1->toPlainText().split('\n', Qt::SkipEmptyParts); }
   QString last_log() const { return log().isEmpty() ? QString() : log().constLast(); }
 
