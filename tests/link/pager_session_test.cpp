@@ -151,20 +151,26 @@ TEST_F(PagerSessionTest, WriteLeavesThePreparedImageVerifiedWriteDisabledAndTheL
   expect_ended();
 }
 
-// Slow chips are written like fast ones; one that never becomes ready ends
-// the write in the link error.
+// Slow chips are written like fast ones; one slower than the ready wait
+// ends the write in the link error, yet goes back into the pager
+// write-disabled once it gets ready; one that never does cannot take the
+// EWDS sent to it anyway (a violation of the emulated chip).
 TEST(PagerSessionChips, WriteWaitsForSlowChipsAndGivesUpOnAHungOne) {
   struct Case {
     std::int64_t program_ns;
     Outcome outcome;
+    bool write_enabled;
+    std::size_t violations;
   };
-  for (const Case& c : {Case{3'000'000, Outcome::ok}, Case{6'000'000, Outcome::ok}, Case{10'000'000, Outcome::ok},
-                        Case{Eeprom93C56::kNeverReady, Outcome::link_error}}) {
+  for (const Case& c : {Case{3'000'000, Outcome::ok, false, 0}, Case{6'000'000, Outcome::ok, false, 0},
+                        Case{10'000'000, Outcome::ok, false, 0}, Case{60'000'000, Outcome::link_error, false, 0},
+                        Case{Eeprom93C56::kNeverReady, Outcome::link_error, true, 1}}) {
     SCOPED_TRACE(c.program_ns);
     Bench bench;
     bench.port.chip().set_program_time_ns(c.program_ns);
     EXPECT_EQ(bench.write().outcome, c.outcome);
-    EXPECT_EQ(bench.port.chip().violation_count(), 0u);
+    EXPECT_EQ(bench.port.chip().write_enabled(), c.write_enabled);
+    EXPECT_EQ(bench.port.chip().violation_count(), c.violations);
     EXPECT_EQ(bench.data_register(), c.outcome == Outcome::ok ? kDeselect : kRelease);
     bench.expect_ended();
   }
@@ -350,6 +356,7 @@ class DyingCable final : public Cable {
   void wait_at_least(std::int64_t ns) override {
     if (alive()) pins_.wait_at_least(ns);
   }
+  std::int64_t now_ns() override { return pins_.now_ns(); }
   void flush() override {
     if (alive()) pins_.flush();
   }
