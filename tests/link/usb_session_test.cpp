@@ -3,7 +3,9 @@
 // pins, against the same commands over the parallel-port cable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -331,6 +333,93 @@ TEST(UsbSession, BoardLostAnywhereIsTheLinkErrorNeverOk) {
         usb.expect_lines_at_rest();
       }
     }
+  }
+}
+
+// When each advance of the progress comes, on the clock at the pins.
+class TimedProgress final : public Progress {
+ public:
+  explicit TimedProgress(Clock& clock) : clock_(clock) {}
+  void shown(Transfer) override { visible_ = true; }
+  void advanced() override {
+    if (visible_) at.push_back(clock_.now_ns());
+  }
+  void hidden() override { visible_ = false; }
+
+  // The advances of the last 256 shown (a read's bytes), at how many times,
+  // and the time from the first of them to the last.
+  std::size_t read_steps() const {
+    return std::set<std::int64_t>(at.end() - std::min<std::ptrdiff_t>(256, std::ssize(at)), at.end()).size();
+  }
+  std::int64_t read_span_ns() const { return at.back() - at[at.size() - 256]; }
+
+  std::vector<std::int64_t> at;
+
+ private:
+  Clock& clock_;
+  bool visible_ = false;
+};
+
+// The bar follows the data on both cables: a read's 256 advances, and the
+// verify read's after a write, come as the bytes arrive, not all before
+// the first exchange. The USB cable takes them in eight exchanges of 32.
+TEST(UsbSession, ProgressAdvancesAsTheDataArrives) {
+  constexpr std::int64_t kByteNs = 8 * 2 * mpsse::kHalfPeriodNs;
+  struct Case {
+    const char* name;
+    bool usb;
+    Command command;
+    std::size_t steps;
+  };
+  const Case cases[] = {
+      {"LPT read", false, Command::read, 256},
+      {"USB read", true, Command::read, 8},
+      {"USB write's verify", true, Command::write, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UsbBench usb;
+    LptBench lpt;
+    Clock& clock = c.usb ? static_cast<Clock&>(usb.clock) : lpt.clock;
+    TimedProgress progress(clock);
+    PagerSession session(c.usb ? static_cast<CableAccess&>(usb.usb) : lpt.lpt1, &progress);
+    ASSERT_EQ(run(session, c.command).outcome, Outcome::ok);
+    ASSERT_EQ(progress.at.size(), c.command == Command::read ? 256u : 128u + 256u);
+    EXPECT_GE(progress.read_steps(), c.steps);
+    // From the first step to the last, the rest of the data came in.
+    EXPECT_GE(progress.read_span_ns(), (256 - 256 / static_cast<std::int64_t>(c.steps)) * kByteNs);
+  }
+}
+
+// The link check over the board: a pager answers or not, a board held
+// elsewhere is in use; the board is let go after each check, its lines at
+// rest, and no WRITE reaches the chip.
+TEST(UsbSession, LinkCheckTellsWhetherAPagerAnswers) {
+  struct Case {
+    const char* name;
+    std::vector<EmulatedBoard> boards;
+    bool present;
+    LinkState state;
+  };
+  const Case cases[] = {
+      {"pager on the cable", {EmulatedBoard{}}, true, LinkState::connected},
+      {"no pager", {EmulatedBoard{}}, false, LinkState::not_connected},
+      {"no board", {}, true, LinkState::not_connected},
+      {"board held elsewhere", {EmulatedBoard{kFt232hProduct, FtdiChip::ft232h, "A", FtdiOpen::busy}}, true,
+       LinkState::port_in_use},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UsbBench usb(c.boards);
+    usb.board.set_pager_present(c.present);
+    const LinkCheck check = usb.session.check_link();
+    EXPECT_EQ(check.state, c.state);
+    EXPECT_EQ(check.cause.empty(), c.boards.size() == 1 && c.boards[0].access == FtdiOpen::opened);
+    EXPECT_EQ(usb.board.pager().commands(),
+              c.state == LinkState::connected ? std::vector<std::uint16_t>{kCmdRead0} : std::vector<std::uint16_t>{});
+    EXPECT_EQ(usb.board.pager().save(), kPager);
+    usb.expect_let_go();
+    if (usb.board.opens() > 0) usb.expect_lines_at_rest();
   }
 }
 
