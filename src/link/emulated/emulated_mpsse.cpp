@@ -344,9 +344,11 @@ std::uint8_t EmulatedMpsse::pins() const {
   std::uint8_t levels = 0;
   for (int bit = 0; bit < kByteBits; ++bit) {
     const auto mask = static_cast<std::uint8_t>(1U << bit);
-    bool high = true;  // an input nothing drives floats up
+    bool high = true;  // an input nothing drives floats up ...
     if ((driven() & mask) != 0) {
       high = driven_level(mask);
+    } else if (mask == wiring_.cs) {
+      high = false;  // ... but chip select has its pull-down
     } else if (mask == wiring_.data_out) {
       high = data_out_line();
     }
