@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <functional>
+#include <chrono>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -420,6 +422,50 @@ TEST(UsbSession, LinkCheckTellsWhetherAPagerAnswers) {
     EXPECT_EQ(usb.board.pager().save(), kPager);
     usb.expect_let_go();
     if (usb.board.opens() > 0) usb.expect_lines_at_rest();
+  }
+}
+
+// The board behind USB round trips that cost time: each reply comes `rtt`
+// after its request.
+class SlowBus final : public FtdiDevice {
+ public:
+  SlowBus(EmulatedMpsse& board, VirtualClock& clock, std::int64_t rtt_ns)
+      : board_(board), clock_(clock), rtt_ns_(rtt_ns) {}
+  FtdiOpen open(std::uint16_t product, const std::string& serial, int index) override {
+    return board_.open(product, serial, index);
+  }
+  FtdiChip chip() const override { return board_.chip(); }
+  bool set_mode(FtdiMode mode) override { return board_.set_mode(mode); }
+  FtdiTransfer write(std::span<const std::uint8_t> data) override { return board_.write(data); }
+  FtdiTransfer read(std::span<std::uint8_t> data, std::chrono::milliseconds timeout) override {
+    clock_.advance_ns(rtt_ns_);
+    return board_.read(data, timeout);
+  }
+  void close() override { board_.close(); }
+  std::string error() const override { return board_.error(); }
+
+ private:
+  EmulatedMpsse& board_;
+  VirtualClock& clock_;
+  std::int64_t rtt_ns_;
+};
+
+// Each look at DO over USB is a round trip: the ready wait is 20 ms on the
+// clock however long the looks take, so a 40 ms chip is given up on with
+// free round trips and with 1 ms ones alike (and still ends write-disabled).
+TEST(UsbSession, ReadyWaitIsBoundedOnTheClockNotByCountingLooks) {
+  for (const std::int64_t rtt_ns : {std::int64_t{0}, std::int64_t{1'000'000}}) {
+    SCOPED_TRACE(rtt_ns);
+    VirtualClock clock;
+    EmulatedMpsse board(clock);
+    board.pager().load(kPager);
+    board.pager().set_program_time_ns(40'000'000);
+    SlowBus bus(board, clock, rtt_ns);
+    UsbCableAccess usb(bus, clock);
+    PagerSession session(usb, nullptr);
+    EXPECT_EQ(session.write(prepared_from).outcome, Outcome::link_error);
+    EXPECT_FALSE(board.pager().write_enabled());
+    EXPECT_EQ(board.pager().violation_count(), 0u);
   }
 }
 
