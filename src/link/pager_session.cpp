@@ -50,8 +50,8 @@ class HeldCable {
 };
 
 // The progress window while a transfer is on screen: hidden again on every
-// way out, before the link is closed and the result shown.
-// While it is shown, each byte read advances it as its data arrives.
+// way out, before the link is closed and the result shown. While it is
+// shown, each byte read advances it as its data arrives.
 class ShownProgress {
  public:
   ShownProgress(Progress* progress, Transfer transfer, EepromLink& link) : progress_(progress), link_(link) {
