@@ -22,9 +22,12 @@ inline image::Image pattern() {
 
 enum class Command { read, write };
 
-// A write sends back what it read: the pager's own bytes.
+// A write sends back what it read, the pager's own bytes, all 128 words of
+// them (by default a write would skip every one, the pager holding them).
 inline link::SessionResult run(link::PagerSession& session, Command command) {
-  return command == Command::read ? session.read() : session.write([](const image::Image& p) { return p; });
+  return command == Command::read
+             ? session.read()
+             : session.write([](const image::Image& p) { return p; }, link::WriteOptions{.all_words = true});
 }
 
 inline double thread_cpu_seconds() {

@@ -6,7 +6,10 @@
 // clock spun by the emulation.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
+#include <span>
+#include <string>
 
 #include "link/eeprom_link.h"
 #include "link/emulated/emulated_access.h"
@@ -48,6 +51,69 @@ struct UsbPager {
   UsbCableAccess usb{board, clock};
   PagerSession session{usb, nullptr};
 };
+
+// The progress window, counting.
+class ShownProgress final : public Progress {
+ public:
+  void advanced() override { ++advances; }
+  int advances = 0;
+};
+
+// The board behind a USB round trip of `rtt_ns`: each reply comes that long
+// after its request, on the virtual clock.
+class RoundTrip final : public FtdiDevice {
+ public:
+  RoundTrip(EmulatedMpsse& board, VirtualClock& clock, std::int64_t rtt_ns)
+      : board_(board), clock_(clock), rtt_ns_(rtt_ns) {}
+  FtdiOpen open(std::uint16_t product, const std::string& serial, int index) override {
+    return board_.open(product, serial, index);
+  }
+  FtdiChip chip() const override { return board_.chip(); }
+  bool set_mode(FtdiMode mode) override { return board_.set_mode(mode); }
+  FtdiTransfer write(std::span<const std::uint8_t> data) override { return board_.write(data); }
+  FtdiTransfer read(std::span<std::uint8_t> data, std::chrono::milliseconds timeout) override {
+    clock_.advance_ns(rtt_ns_);
+    return board_.read(data, timeout);
+  }
+  void close() override { board_.close(); }
+  std::string error() const override { return board_.error(); }
+
+ private:
+  EmulatedMpsse& board_;
+  VirtualClock& clock_;
+  std::int64_t rtt_ns_;
+};
+
+// Read and write with and without the progress shown (a read that shows it
+// goes in exchanges of 32 bytes), with the round trips free or costing
+// `rtt_us` each: the time at the pins and the exchanges.
+template <Command command, bool shown, int rtt_us>
+void BM_UsbProgressAndRoundTrips(benchmark::State& state) {
+  double pins = 0;
+  std::uint64_t exchanges = 0;
+  for (auto _ : state) {
+    VirtualClock clock;
+    EmulatedMpsse board{clock};
+    board.pager().load(pattern());
+    RoundTrip device(board, clock, std::int64_t{rtt_us} * 1000);
+    UsbCableAccess usb(device, clock);
+    ShownProgress progress;
+    PagerSession session(usb, shown ? &progress : nullptr);
+    if (run(session, command).outcome != Outcome::ok) state.SkipWithError("the command failed");
+    pins = static_cast<double>(clock.now_ns()) / 1e9;
+    exchanges = board.reads();
+  }
+  state.counters["pins_s"] = pins;
+  state.counters["exchanges"] = static_cast<double>(exchanges);
+}
+BENCHMARK_TEMPLATE(BM_UsbProgressAndRoundTrips, Command::read, false, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbProgressAndRoundTrips, Command::read, true, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbProgressAndRoundTrips, Command::read, false, 1000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbProgressAndRoundTrips, Command::read, true, 1000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbProgressAndRoundTrips, Command::write, false, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbProgressAndRoundTrips, Command::write, true, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbProgressAndRoundTrips, Command::write, false, 1000)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_UsbProgressAndRoundTrips, Command::write, true, 1000)->Unit(benchmark::kMillisecond);
 
 double lpt_seconds(Command command) {
   VirtualClock clock;

@@ -51,6 +51,13 @@ class Cable {
 
   // Holds the lines as they are for at least `ns`.
   virtual void wait_at_least(std::int64_t ns) = 0;
+  // The time on the clock the waits are measured on, in nanoseconds: what
+  // bounds a wait made of looks at data out, each of which may cost more
+  // than the wait between them (a USB round trip).
+  virtual std::int64_t now_ns() = 0;
+  // True for a cable whose clock_in() results arrive only at the next
+  // flush(), so that a caller showing progress flushes to see the data move.
+  virtual bool queues() const { return false; }
   // Everything queued has reached the pins and every result is in place.
   virtual void flush() = 0;
 

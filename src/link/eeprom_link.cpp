@@ -70,9 +70,17 @@ void EepromLink::read_eeprom(image::Image& image) {
   // dummy zero after the address is never sampled: each bit is read after
   // the period that shifts it out.
   std::array<std::uint32_t, image::kImageSize> bytes{};
-  for (std::uint32_t& byte : bytes) {
-    advance();
-    cable_.clock_in(kByteBits, &byte);
+  const bool in_steps = paced_ && cable_.queues();
+  std::size_t arrived = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (!in_steps) advance();
+    cable_.clock_in(kByteBits, &bytes[i]);
+    // A pause in the clock between two steps is only a longer low half
+    // period, which the chip does not mind.
+    if (in_steps && (i + 1 - arrived == kPacedReadBytes || i + 1 == bytes.size())) {
+      cable_.flush();
+      for (; arrived <= i; ++arrived) advance();
+    }
   }
   cable_.deselect();
   cable_.wait_at_least(kBitWaitNs);
@@ -80,14 +88,18 @@ void EepromLink::read_eeprom(image::Image& image) {
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(bytes[i]);
 }
 
-bool EepromLink::wait_until_ready() {
+bool EepromLink::wait_until_ready(std::int64_t timeout_ns) {
   // Selected between commands, a 93C56 shows busy on DO (low) until its
   // programming cycle ends. Chip select then stays high into the next start
-  // bit.
+  // bit. The time is read on the clock: on a USB cable each look at DO is a
+  // round trip that may last longer than the wait between looks.
   cable_.select(false);
   cable_.wait_at_least(kStatusValidNs);
-  for (std::int64_t waited = 0; !cable_.sample_do(); waited += kReadyPollNs) {
-    if (waited >= kReadyTimeoutNs) return false;
+  // Every look is followed by a wait of kReadyPollNs, so the count of looks
+  // ends the wait too on a clock that stands still (a cable that failed).
+  const std::int64_t deadline = cable_.now_ns() + timeout_ns;
+  for (std::int64_t looks = 0; !cable_.sample_do(); ++looks) {
+    if (cable_.now_ns() >= deadline || looks * kReadyPollNs >= timeout_ns) return false;
     cable_.wait_at_least(kReadyPollNs);
   }
   return true;
@@ -99,25 +111,47 @@ bool EepromLink::wait_until_ready() {
 bool EepromLink::let_previous_word_program(bool word_written) {
   cable_.deselect();
   cable_.wait_at_least(kProgramPauseNs);
-  return !word_written || wait_until_ready();
+  return !word_written || wait_until_ready(kReadyTimeoutNs);
 }
 
-bool EepromLink::write_eeprom(const image::Image& image) {
+namespace {
+
+std::uint16_t word_of(const image::Image& image, int w) {
+  const auto at = 2 * static_cast<std::size_t>(w);
+  return static_cast<std::uint16_t>(image[at] << kByteBits | image[at + 1]);
+}
+
+}  // namespace
+
+bool EepromLink::write_eeprom(const image::Image& image, const image::Image* on_chip) {
+  words_written_ = 0;
   send_command(kCmdEwen);
   bool ready = true;
+  bool programming = false;  // a word sent, its cycle not yet seen through
   for (int w = 0; w < kWords; ++w) {
     advance();
-    ready = let_previous_word_program(w > 0);
+    const std::uint16_t word = word_of(image, w);
+    if (on_chip != nullptr && word_of(*on_chip, w) == word) continue;
+    ready = let_previous_word_program(programming);
     if (!ready) break;
     send_command(static_cast<std::uint16_t>(kCmdWrite + w));
-    const auto at = 2 * static_cast<std::size_t>(w);
-    cable_.shift_out(static_cast<std::uint32_t>(image[at] << kByteBits | image[at + 1]), kWordBits);
+    cable_.shift_out(word, kWordBits);
+    programming = true;
+    ++words_written_;
   }
   // Sent with chip select still high, EWDS would only be trailing clocks of
   // the last WRITE, leaving the chip write-enabled; and like any command it
   // has to wait for that word.
-  ready = ready && let_previous_word_program(true);
-  if (ready) send_command(kCmdEwds);
+  ready = ready && let_previous_word_program(programming);
+  if (!ready) {
+    // A chip slower than the wait allows must not go back into the pager
+    // write-enabled: it gets a while longer to finish the word, and EWDS
+    // goes out then, ready or not.
+    cable_.deselect();
+    cable_.wait_at_least(kBitWaitNs);
+    wait_until_ready(kLateReadyNs);
+  }
+  send_command(kCmdEwds);
   cable_.deselect();
   cable_.wait_at_least(kBitWaitNs);
   cable_.flush();

@@ -128,16 +128,28 @@ bool LibFtdiDevice::set_mode(FtdiMode mode) {
   return true;
 }
 
+// libftdi gives every failed bulk write as -1 and some failed reads without
+// libusb's code: whether the board is still on the bus then tells a board
+// that stopped answering (timed_out) from one that is gone (failed). A
+// standard GET_STATUS on the control endpoint answers for any device that
+// is there.
+FtdiTransfer LibFtdiDevice::transfer_failed() {
+  error_ = ftdi_get_error_string(context_);
+  unsigned char status[2] = {};
+  const int probe = libusb_control_transfer(context_->usb_dev, LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_STATUS, 0, 0,
+                                            status, sizeof status, static_cast<unsigned>(kProbeTimeout.count()));
+  if (probe == LIBUSB_ERROR_NO_DEVICE) return FtdiTransfer::failed;
+  error_ += " (the board is still on the bus)";
+  return FtdiTransfer::timed_out;
+}
+
 FtdiTransfer LibFtdiDevice::write(std::span<const std::uint8_t> data) {
   if (!open_) {
     error_ = "the board is not open";
     return FtdiTransfer::failed;
   }
   const int size = static_cast<int>(data.size());
-  if (ftdi_write_data(context_, data.data(), size) != size) {
-    error_ = ftdi_get_error_string(context_);
-    return FtdiTransfer::failed;
-  }
+  if (ftdi_write_data(context_, data.data(), size) != size) return transfer_failed();
   return FtdiTransfer::ok;
 }
 
@@ -156,10 +168,11 @@ FtdiTransfer LibFtdiDevice::read(std::span<std::uint8_t> data, std::chrono::mill
       error_ = "timed out";
       return FtdiTransfer::timed_out;
     }
-    if (now < 0) {
+    if (now == LIBUSB_ERROR_NO_DEVICE) {
       error_ = ftdi_get_error_string(context_);
       return FtdiTransfer::failed;
     }
+    if (now < 0) return transfer_failed();
     got += static_cast<std::size_t>(now);
     if (got < data.size() && std::chrono::steady_clock::now() >= deadline) {
       error_ = "timed out";

@@ -34,7 +34,11 @@ class LibFtdiDevice final : public FtdiDevice {
   std::string error() const override { return error_; }
 
  private:
+  // How long the look at a board whose transfer failed may take.
+  static constexpr std::chrono::milliseconds kProbeTimeout{200};
+
   FtdiOpen failed(const char* what);
+  FtdiTransfer transfer_failed();
   bool prepare_opened();
 
   ftdi_context* context_ = nullptr;

@@ -64,6 +64,7 @@ class LptCable final : public Cable {
   void clock_until_low(int max, int* pulse) override;
   bool sample_do() override;
   void wait_at_least(std::int64_t ns) override;
+  std::int64_t now_ns() override { return clock_.now_ns(); }
   // Every operation has reached the pins when it returns.
   void flush() override {}
 

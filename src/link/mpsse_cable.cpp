@@ -49,7 +49,7 @@ bool MpsseCable::start() {
 
 void MpsseCable::finish() {
   if (healthy_) {
-    set_lines(wiring_.release);
+    set_lines(static_cast<std::uint8_t>(lines_ & wiring_.release));
     exchange();
     return;
   }

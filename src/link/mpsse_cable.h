@@ -77,9 +77,12 @@ class MpsseCable final : public Cable {
   // (chip deselected, the release lines high) and one exchange to be sure
   // the board answers. False, with fault() telling why, when it does not.
   bool start();
-  // Chip deselected and the release lines high, before the board is let
-  // go. Tried even on a cable that failed: a board that is gone costs one
-  // transfer timeout at most.
+  // Before the board is let go, in engine mode: the clock low, the chip
+  // deselected, the release lines as the command left them (high after a
+  // read or a failure, low after a verified write), as the parallel cable
+  // leaves its lines. On a cable that failed, a last try at the lines at
+  // rest, release lines high: a board that is gone costs one transfer
+  // timeout at most.
   void finish();
 
   void select(bool di) override;
@@ -94,6 +97,8 @@ class MpsseCable final : public Cable {
   void clock_until_low(int max, int* pulse) override;
   bool sample_do() override;
   void wait_at_least(std::int64_t ns) override;
+  std::int64_t now_ns() override { return clock_.now_ns(); }
+  bool queues() const override { return true; }
   void flush() override;
   bool healthy() const override { return healthy_; }
   std::string fault() const override { return fault_; }

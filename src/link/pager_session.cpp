@@ -50,20 +50,26 @@ class HeldCable {
 };
 
 // The progress window while a transfer is on screen: hidden again on every
-// way out, before the link is closed and the result shown.
+// way out, before the link is closed and the result shown. While it is
+// shown, each byte read advances it as its data arrives.
 class ShownProgress {
  public:
-  ShownProgress(Progress* progress, Transfer transfer) : progress_(progress) {
-    if (progress_) progress_->shown(transfer);
+  ShownProgress(Progress* progress, Transfer transfer, EepromLink& link) : progress_(progress), link_(link) {
+    if (!progress_) return;
+    progress_->shown(transfer);
+    link_.set_progress_paced(true);
   }
   ~ShownProgress() {
-    if (progress_) progress_->hidden();
+    if (!progress_) return;
+    link_.set_progress_paced(false);
+    progress_->hidden();
   }
   ShownProgress(const ShownProgress&) = delete;
   ShownProgress& operator=(const ShownProgress&) = delete;
 
  private:
   Progress* progress_;
+  EepromLink& link_;
 };
 
 // One command on a claimed cable.
@@ -116,7 +122,7 @@ std::optional<image::Image> read_pager(Command& command, Progress* shown_on) {
   }
   image::Image pager{};
   {
-    const ShownProgress progress(shown_on, Transfer::reading);
+    const ShownProgress progress(shown_on, Transfer::reading, link);
     link.read_eeprom(pager);
   }
   // A cable lost during the read gives all ones, which only the link check
@@ -153,7 +159,7 @@ SessionResult PagerSession::read() {
   return result;
 }
 
-SessionResult PagerSession::write(const Prepare& prepare) {
+SessionResult PagerSession::write(const Prepare& prepare, const WriteOptions& options) {
   SessionResult result;
   result.port = access_.name();
   HeldCable held(access_);
@@ -176,8 +182,11 @@ SessionResult PagerSession::write(const Prepare& prepare) {
   image::Image back{};
   bool written = false;
   {
-    ShownProgress shown(progress_, Transfer::writing);
-    written = command.passed(link.write_eeprom(image));
+    ShownProgress shown(progress_, Transfer::writing, link);
+    // Words that already hold their value are left alone: the read-back
+    // below compares all of them, so nothing is taken on trust.
+    written = command.passed(link.write_eeprom(image, options.all_words ? nullptr : &*pager));
+    result.words_written = link.words_written();
     // Only a pager that gives back what was written counts as written; the
     // read-back runs on the same open link.
     if (written) link.read_eeprom(back);
@@ -190,6 +199,24 @@ SessionResult PagerSession::write(const Prepare& prepare) {
   // A verified write leaves the link open, release lines low.
   result.outcome = Outcome::ok;
   return result;
+}
+
+LinkCheck PagerSession::check_link() {
+  LinkCheck check;
+  HeldCable held(access_);
+  if (!held.held()) {
+    const Claim& claim = held.claim();
+    check.state = claim.status == ClaimStatus::in_use ? LinkState::port_in_use : LinkState::not_connected;
+    check.cause = claim.cause;
+    return check;
+  }
+  Cable& cable = access_.cable();
+  EepromLink link(cable);
+  const bool answered = link.open_link() && cable.healthy();
+  link.close_link();
+  check.state = answered && cable.healthy() ? LinkState::connected : LinkState::not_connected;
+  check.cause = cable.fault();
+  return check;
 }
 
 }  // namespace q5::link

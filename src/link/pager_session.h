@@ -54,6 +54,24 @@ struct SessionResult {
   std::optional<image::Image> pager;
   // The image a write sent (set once it was prepared).
   std::optional<image::Image> written;
+  // WRITE commands a write sent: the words that differed from the pager's,
+  // or all 128 with WriteOptions::all_words. 0 until the write began.
+  int words_written = 0;
+};
+
+struct WriteOptions {
+  // Every word written, not only the words that differ from what the
+  // pager held.
+  bool all_words = false;
+};
+
+// What a link check found. in_use and not_connected carry the cause where
+// there is one (a port held elsewhere, no device, a USB board gone).
+enum class LinkState { connected, not_connected, port_in_use };
+
+struct LinkCheck {
+  LinkState state = LinkState::not_connected;
+  std::string cause;
 };
 
 // The messages the program shows for a result, exactly as the window's log
@@ -68,9 +86,10 @@ std::string read_message(const SessionResult& result);
 
 enum class Transfer { reading, writing };
 
-// What a command shows while bytes move. A read advances once per byte, a
-// write once per word; the read that starts a write advances too, without
-// being shown.
+// What a command shows while bytes move. A read advances once per byte, as
+// its data arrives; a write once per word, written or skipped, and then once
+// per byte of the read that verifies it (128 + 256 while the write is shown).
+// The read that starts a write advances too, without being shown.
 class Progress {
  public:
   virtual ~Progress() = default;
@@ -98,11 +117,17 @@ class PagerSession {
   using Prepare = std::function<image::Image(const image::Image& pager)>;
 
   // Claim; open, read the pager, check the link, close; refuse the model
-  // bit; prepare; open, write, read back and compare, check the link. ok
-  // leaves the link open (release lines low), as a verified write always
-  // has; every other outcome closes it. The cable is released in every case
-  // (a USB board, when released, raises the release lines itself).
-  SessionResult write(const Prepare& prepare);
+  // bit; prepare; open, write the words that differ from the pager's (all
+  // of them with `options.all_words`), read all 128 back and compare, check
+  // the link. ok leaves the link open (release lines low), as a verified
+  // write always has; every other outcome closes it. The cable is released
+  // in every case, its lines left as the command left them.
+  SessionResult write(const Prepare& prepare, const WriteOptions& options = {});
+
+  // Whether a pager answers on the cable, for a batch that waits for the
+  // next pager: claim, open the link (which checks it), close it, release.
+  // Nothing is read or written; the cable is held for this one check only.
+  LinkCheck check_link();
 
  private:
   CableAccess& access_;

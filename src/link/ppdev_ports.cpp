@@ -173,8 +173,13 @@ bool any_port_opened(const std::vector<PortOpening>& openings) {
 // ------------------------------------------------------------ claiming
 
 int ppdev_claim(int fd) { return ::ioctl(fd, PPCLAIM); }
+int ppdev_open(const std::string& path) { return ::open(path.c_str(), O_RDWR | O_CLOEXEC); }
+void ppdev_close(int fd) { ::close(fd); }
+void ppdev_release(int fd) { ::ioctl(fd, PPRELEASE); }
 
-Claim claim_within(const BlockingClaim& claim, int fd, std::chrono::nanoseconds timeout, const std::string& name) {
+Claim claim_within(const BlockingClaim& claim, int fd, std::chrono::nanoseconds timeout, const std::string& name,
+                   bool* interrupted) {
+  if (interrupted != nullptr) *interrupted = false;
   const ClaimTimer timer(timeout);
   if (timer.error() != 0) {
     // Unbounded, a claim could hang the program: better not to claim.
@@ -184,6 +189,7 @@ Claim claim_within(const BlockingClaim& claim, int fd, std::chrono::nanoseconds 
     if (claim(fd) == 0) return {ClaimStatus::claimed, {}};
     const int err = errno;
     if (err != EINTR) return {ClaimStatus::unavailable, name + ": " + system_text(err)};
+    if (interrupted != nullptr) *interrupted = true;
     if (timer.expired()) {
       return {ClaimStatus::in_use, name + ": still held by another program after " + seconds_text(timeout)};
     }
@@ -205,8 +211,17 @@ class PpdevPorts::Access final : public CableAccess {
     const int fd = ports_.fds_[index_];
     if (fd < 0) return {ClaimStatus::unavailable, name() + ": " + system_text(ports_.openings_[index_].error)};
     if (claimed_) return {ClaimStatus::claimed, {}};
-    Claim claim = claim_within(ports_.options_.claim, fd, ports_.options_.claim_timeout, name());
-    if (claim.status != ClaimStatus::claimed) return claim;
+    bool interrupted = false;
+    Claim claim = claim_within(ports_.options_.claim, fd, ports_.options_.claim_timeout, name(), &interrupted);
+    if (claim.status != ClaimStatus::claimed) {
+      // A claim cut short leaves this device waiting for the port in the
+      // kernel: whoever holds it now would hand it over to us on letting
+      // go, and nothing here would ever give it back, so that every later
+      // print job blocked. Closing the device takes it off the wait list
+      // (and gives back a port granted meanwhile).
+      if (interrupted) ports_.reopen(index_);
+      return claim;
+    }
     claimed_ = true;
     // The data lines carry chip select and DI: they must drive.
     int forward = 0;
@@ -216,7 +231,7 @@ class PpdevPorts::Access final : public CableAccess {
 
   void release() override {
     if (!claimed_) return;
-    ::ioctl(ports_.fds_[index_], PPRELEASE);
+    ports_.options_.release(ports_.fds_[index_]);
     claimed_ = false;
   }
 
@@ -232,7 +247,7 @@ class PpdevPorts::Access final : public CableAccess {
 PpdevPorts::PpdevPorts(Clock& clock, PpdevOptions options) : options_(std::move(options)) {
   for (std::size_t i = 0; i < fds_.size(); ++i) {
     const std::string& device = options_.devices[i];
-    fds_[i] = ::open(device.c_str(), O_RDWR | O_CLOEXEC);
+    fds_[i] = options_.open(device);
     const int error = fds_[i] < 0 ? errno : 0;
     openings_.push_back({lpt_cable_name({kLptPorts[i].name, device.c_str(), kLptPorts[i].base}), error});
     accesses_[i] = std::make_unique<Access>(*this, clock, i);
@@ -242,8 +257,14 @@ PpdevPorts::PpdevPorts(Clock& clock, PpdevOptions options) : options_(std::move(
 PpdevPorts::~PpdevPorts() {
   for (std::size_t i = 0; i < fds_.size(); ++i) {
     accesses_[i].reset();  // gives back a port still claimed
-    if (fds_[i] >= 0) ::close(fds_[i]);
+    if (fds_[i] >= 0) options_.close(fds_[i]);
   }
+}
+
+void PpdevPorts::reopen(std::size_t index) {
+  if (fds_[index] >= 0) options_.close(fds_[index]);
+  fds_[index] = options_.open(options_.devices[index]);
+  openings_[index].error = fds_[index] < 0 ? errno : 0;
 }
 
 bool PpdevPorts::is_open(std::size_t lpt_index) const { return lpt_index < fds_.size() && fds_[lpt_index] >= 0; }

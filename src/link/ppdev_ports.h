@@ -45,13 +45,29 @@ constexpr std::chrono::milliseconds kClaimTimeout{2000};
 // Runs `claim` on `fd` and cuts it short after `timeout`: a timer signals
 // the calling thread, whose handler lets the blocked call return EINTR.
 // claimed, in_use when the time ran out, unavailable for any other error
-// (the cause starts with `name`).
-Claim claim_within(const BlockingClaim& claim, int fd, std::chrono::nanoseconds timeout, const std::string& name);
+// (the cause starts with `name`). *interrupted, when given, tells whether
+// any try ended in EINTR: the kernel then leaves the device on the port's
+// wait list, so that the port is handed to it later, to nobody's use,
+// until the device is closed.
+Claim claim_within(const BlockingClaim& claim, int fd, std::chrono::nanoseconds timeout, const std::string& name,
+                   bool* interrupted = nullptr);
+
+// Opening and closing a port's device, and giving a claimed port back: the
+// kernel's calls unless a test puts its own in.
+using DeviceOpen = std::function<int(const std::string& path)>;  // fd, or -1 with errno
+using DeviceClose = std::function<void(int fd)>;
+using PortRelease = std::function<void(int fd)>;
+int ppdev_open(const std::string& path);  // open(), read-write
+void ppdev_close(int fd);                 // close()
+void ppdev_release(int fd);               // PPRELEASE
 
 struct PpdevOptions {
   std::array<std::string, 2> devices{kLptPorts[0].device, kLptPorts[1].device};
   BlockingClaim claim = ppdev_claim;
   std::chrono::nanoseconds claim_timeout = kClaimTimeout;
+  DeviceOpen open = ppdev_open;
+  DeviceClose close = ppdev_close;
+  PortRelease release = ppdev_release;
 };
 
 class PpdevPorts final : public PortIo {
@@ -68,7 +84,8 @@ class PpdevPorts final : public PortIo {
 
   // The cable on a port. claim() gives unavailable, with the error of the
   // open, for a device that did not open; after a claim the data lines
-  // drive (PPDATADIR forward).
+  // drive (PPDATADIR forward). A claim that was cut short closes the device
+  // and opens it again, so that the port is not handed to it afterwards.
   CableAccess& access(std::size_t lpt_index);
 
   // Register access at base + 0 (data, PPWDATA), + 1 (status, PPRSTATUS),
@@ -80,6 +97,10 @@ class PpdevPorts final : public PortIo {
 
  private:
   class Access;
+
+  // Closes port `index`'s device and opens it anew; openings() then tells
+  // how the new opening went.
+  void reopen(std::size_t index);
 
   PpdevOptions options_;
   std::array<int, 2> fds_{-1, -1};

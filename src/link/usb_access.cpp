@@ -87,7 +87,6 @@ void UsbCableAccess::release() {
   if (!claimed_) return;
   claimed_ = false;
   cable_.finish();
-  device_.set_mode(FtdiMode::reset);
   device_.close();
 }
 

@@ -32,8 +32,11 @@ class UsbCableAccess final : public CableAccess {
   // board, a board this user may not open, an FT2232C/D, or one that does
   // not answer is unavailable, the cause naming it.
   Claim claim() override;
-  // Chip deselected and the release lines high, the engine left, the board
-  // closed.
+  // The board closed, left in engine mode with its lines as the command
+  // left them: clock low, chip deselected, the release lines high after a
+  // read or a failure and low after a verified write. (Leaving the engine
+  // would hand the pins back to the serial port: the clock line would
+  // idle high as TXD and the release lines follow DTR#.)
   void release() override;
   Cable& cable() override { return cable_; }
 

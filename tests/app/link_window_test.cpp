@@ -30,21 +30,34 @@ constexpr const char* kWriteOk = "Write eeprom OK!";
 constexpr const char* kReadOk = "Read from eeprom OK!";
 
 // Clock pulses the chip sees: a passed link check, a failed one (DO never
-// falls), a whole read with its command, a whole write.
+// falls), a whole read with its command.
 constexpr std::uint64_t kCheckPulses = 11;
 constexpr std::uint64_t kDeadCheckPulses = 13;
 constexpr std::uint64_t kReadPulses = 2059;
-constexpr std::uint64_t kWritePulses = 3478;
 // A read is checked before and after: a cable lost on the way shows.
 constexpr std::uint64_t kReadCommandPulses = kCheckPulses + kReadPulses + kCheckPulses;
 
 // The check is an abandoned READ: check, read, check.
 const std::vector<std::uint16_t> kReadCommands{link::kCmdRead0, link::kCmdRead0, link::kCmdRead0};
 
-// EWEN, a WRITE per word, EWDS, the READ of the verify and the check after it.
-std::vector<std::uint16_t> write_commands() {
+// The words a write changed on the pager: the only ones it sends.
+std::vector<int> changed_words(const Image& before, const Image& after) {
+  std::vector<int> words;
+  for (int w = 0; w < link::kWords; ++w) {
+    const auto at = 2 * static_cast<std::size_t>(w);
+    if (before[at] != after[at] || before[at + 1] != after[at + 1]) words.push_back(w);
+  }
+  return words;
+}
+
+// EWEN and EWDS, 11 each, and 27 for each word written.
+std::uint64_t write_pulses(std::size_t words) { return 11 + 27 * words + 11; }
+
+// EWEN, a WRITE per changed word, EWDS, the READ of the verify and the
+// check after it.
+std::vector<std::uint16_t> write_commands(const std::vector<int>& words) {
   std::vector<std::uint16_t> fields{link::kCmdEwen};
-  for (int w = 0; w < link::kWords; ++w) fields.push_back(static_cast<std::uint16_t>(link::kCmdWrite + w));
+  for (int w : words) fields.push_back(static_cast<std::uint16_t>(link::kCmdWrite + w));
   fields.push_back(link::kCmdEwds);
   fields.push_back(link::kCmdRead0);
   fields.push_back(link::kCmdRead0);
@@ -288,12 +301,17 @@ TEST_F(LinkWindowTest, PulsesAndCommandFieldsOfBothCommands) {
 
   // The pager is read, checked again, written, read back and checked.
   pager().clear_records();
+  chip().set_word(5, 0x0000);  // a word the write has to put right
+  const Image before = chip().save();
   write();
   ASSERT_EQ(last_log(), kWriteOk);
-  EXPECT_EQ(pager().clock_pulses(), kReadCommandPulses + kCheckPulses + kWritePulses + kReadPulses + kCheckPulses);
+  const std::vector<int> words = changed_words(before, chip().save());
+  EXPECT_EQ(words, std::vector<int>{5});
+  EXPECT_EQ(pager().clock_pulses(),
+            kReadCommandPulses + kCheckPulses + write_pulses(words.size()) + kReadPulses + kCheckPulses);
   std::vector<std::uint16_t> expected = kReadCommands;
   expected.push_back(link::kCmdRead0);
-  for (std::uint16_t field : write_commands()) expected.push_back(field);
+  for (std::uint16_t field : write_commands(words)) expected.push_back(field);
   EXPECT_EQ(chip().commands(), expected);
   EXPECT_EQ(chip().violation_count(), 0u);
   // Only the four register values of the cable are ever written.
@@ -312,12 +330,15 @@ TEST_F(LinkWindowTest, WriteNeverRaisesTheReleaseLinesOnceTheWriteHasBegun) {
     pager().clear_records();
     QObject::disconnect(cleared);
   });
+  const Image before = chip().save();
   write();
   ASSERT_EQ(last_log(), kWriteOk);
+  const std::vector<int> words = changed_words(before, chip().save());
+  EXPECT_FALSE(words.empty()) << "the form's defaults differ from the pager's settings";
   EXPECT_FALSE(pager().data_values().test(link::kRelease));
   EXPECT_EQ(data_register(), link::kDeselect);
-  EXPECT_EQ(pager().clock_pulses(), kWritePulses + kReadPulses + kCheckPulses);
-  EXPECT_EQ(chip().commands(), write_commands());
+  EXPECT_EQ(pager().clock_pulses(), write_pulses(words.size()) + kReadPulses + kCheckPulses);
+  EXPECT_EQ(chip().commands(), write_commands(words));
 }
 
 // The bar's lower end is moved far down so that no advance is swallowed by
@@ -541,6 +562,12 @@ TEST_F(LinkWindowTest, CablePulledBetweenTheTwoChecksOfAWrite) {
   expect_link_closed();
 }
 
+// Words 0 to 11 (serial digits and the four addresses) unlike the form's,
+// so that a write has them to send.
+void spoil_serial_and_addresses(link::EmulatedPagerPort& p) {
+  for (int w = 0; w < 12; ++w) p.chip().set_word(w, 0xA5A5);
+}
+
 struct VerifyFault {
   const char* name;
   void (*arrange)(link::EmulatedPagerPort&);
@@ -572,16 +599,19 @@ TEST_P(WriteNotVerified, ReportsTheVerifyErrorAndStepsNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, WriteNotVerified,
     ::testing::Values(
-        // Halfway through the words: the read-back sees nothing but ones.
+        // Halfway through the words (the pager's serial and addresses, which
+        // the write puts right): the read-back sees nothing but ones.
         VerifyFault{"CablePulledMidWrite",
                     [](link::EmulatedPagerPort& p) {
-                      p.pull_cable_after_pulses(kReadCommandPulses + kCheckPulses + kWritePulses / 2);
+                      spoil_serial_and_addresses(p);
+                      p.pull_cable_after_pulses(kReadCommandPulses + kCheckPulses + 11 + 6 * 27);
                     },
                     false},
         // Pulled during the read-back: what came back is not what was written.
         VerifyFault{"CablePulledDuringTheReadBack",
                     [](link::EmulatedPagerPort& p) {
-                      p.pull_cable_after_pulses(kReadCommandPulses + kCheckPulses + kWritePulses + 1000);
+                      spoil_serial_and_addresses(p);
+                      p.pull_cable_after_pulses(kReadCommandPulses + kCheckPulses + write_pulses(12) + 1000);
                     },
                     true}),
     [](const auto& info) { return std::string(info.param.name); });

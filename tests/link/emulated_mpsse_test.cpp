@@ -95,7 +95,8 @@ TEST(EmulatedMpsse, RecordsWhatTheCableShouldNotSend) {
       {"unknown command", FtdiChip::ft232h, {0xAB, 0x87}, {0xFA, 0xAB}, "unknown command 0xAB"},
       {"LSB first", FtdiChip::ft232h, {0x19, 0x87}, {0xFA, 0x19}, "unknown command 0x19"},
       {"high-speed setting on an FT2232D", FtdiChip::ft2232cd, {0x8A, 0x87}, {0xFA, 0x8A}, "does not have it"},
-      {"reply without send immediate", FtdiChip::ft232h, {0x81}, {0xFF}, "not followed by send immediate"},
+      // Every pin an input: all float high but chip select, held low by its pull-down.
+      {"reply without send immediate", FtdiChip::ft232h, {0x81}, {0xF7}, "not followed by send immediate"},
       {"clocking that waits for a returned clock", FtdiChip::ft232h, {0x96, 0x8A, 0x86, 0x6F, 0x17, 0x13, 0x00, 0x00},
        {}, "adaptive"},
   };
@@ -105,6 +106,36 @@ TEST(EmulatedMpsse, RecordsWhatTheCableShouldNotSend) {
     EXPECT_EQ(b.exchange(c.commands, c.answer.size()), c.answer);
     ASSERT_FALSE(b.board.problems().empty());
     EXPECT_NE(b.board.problems().front().find(c.problem), std::string::npos) << b.board.problems().front();
+  }
+}
+
+// Leaving the engine hands the low byte back to the serial port: TXD idles
+// high on the clock line and DTR# drives the release lines, whatever the
+// engine had set. Closing the board changes nothing.
+TEST(EmulatedMpsse, AResetGivesThePinsBackToTheSerialPortAndClosingKeepsThem) {
+  constexpr std::uint8_t kSk = kUsbPagerCable.sk, kCs = kUsbPagerCable.cs, kRelease = kUsbPagerCable.release;
+  struct Case {
+    const char* name;
+    bool reset;
+    bool dtr_asserted;
+    std::uint8_t pins;  // SK, CS and the release lines afterwards
+  };
+  const Case cases[] = {
+      {"closed in engine mode", false, false, 0},
+      {"reset, DTR# not asserted", true, false, kSk | kRelease},
+      {"reset, DTR# asserted", true, true, kSk},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Board b;
+    b.board.set_dtr_asserted(c.dtr_asserted);
+    // SK, DI, CS and the release lines driven, all low.
+    b.exchange({0x80, 0x00, 0x1B, 0x81, 0x87}, 1);
+    if (c.reset) b.board.set_mode(FtdiMode::reset);
+    b.board.close();
+    EXPECT_EQ(b.board.mode(), c.reset ? FtdiMode::reset : FtdiMode::mpsse);
+    EXPECT_EQ(b.board.pins() & (kSk | kCs | kRelease), c.pins);
+    EXPECT_TRUE(b.board.pager().commands().empty()) << "chip select low throughout";
   }
 }
 

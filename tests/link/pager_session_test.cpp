@@ -151,20 +151,26 @@ TEST_F(PagerSessionTest, WriteLeavesThePreparedImageVerifiedWriteDisabledAndTheL
   expect_ended();
 }
 
-// Slow chips are written like fast ones; one that never becomes ready ends
-// the write in the link error.
+// Slow chips are written like fast ones; one slower than the ready wait
+// ends the write in the link error, yet goes back into the pager
+// write-disabled once it gets ready; one that never does cannot take the
+// EWDS sent to it anyway (a violation of the emulated chip).
 TEST(PagerSessionChips, WriteWaitsForSlowChipsAndGivesUpOnAHungOne) {
   struct Case {
     std::int64_t program_ns;
     Outcome outcome;
+    bool write_enabled;
+    std::size_t violations;
   };
-  for (const Case& c : {Case{3'000'000, Outcome::ok}, Case{6'000'000, Outcome::ok}, Case{10'000'000, Outcome::ok},
-                        Case{Eeprom93C56::kNeverReady, Outcome::link_error}}) {
+  for (const Case& c : {Case{3'000'000, Outcome::ok, false, 0}, Case{6'000'000, Outcome::ok, false, 0},
+                        Case{10'000'000, Outcome::ok, false, 0}, Case{60'000'000, Outcome::link_error, false, 0},
+                        Case{Eeprom93C56::kNeverReady, Outcome::link_error, true, 1}}) {
     SCOPED_TRACE(c.program_ns);
     Bench bench;
     bench.port.chip().set_program_time_ns(c.program_ns);
     EXPECT_EQ(bench.write().outcome, c.outcome);
-    EXPECT_EQ(bench.port.chip().violation_count(), 0u);
+    EXPECT_EQ(bench.port.chip().write_enabled(), c.write_enabled);
+    EXPECT_EQ(bench.port.chip().violation_count(), c.violations);
     EXPECT_EQ(bench.data_register(), c.outcome == Outcome::ok ? kDeselect : kRelease);
     bench.expect_ended();
   }
@@ -350,6 +356,7 @@ class DyingCable final : public Cable {
   void wait_at_least(std::int64_t ns) override {
     if (alive()) pins_.wait_at_least(ns);
   }
+  std::int64_t now_ns() override { return pins_.now_ns(); }
   void flush() override {
     if (alive()) pins_.flush();
   }
@@ -403,6 +410,116 @@ TEST(PagerSessionUnhealthyCable, IsNeverReportedOk) {
       EXPECT_EQ(result.cause, "USB board unplugged");
       bench.expect_ended();
     }
+  }
+}
+
+int write_commands(const Eeprom93C56& chip) {
+  return static_cast<int>(std::count_if(chip.commands().begin(), chip.commands().end(), [](std::uint16_t field) {
+    return field >= kCmdWrite && field < kCmdWrite + kWords;
+  }));
+}
+
+// A batch step: the pager holds the last image, the new one differs in its
+// four address words, the serial's last word and the checksum. Only the
+// words that differ are sent; the EWEN/EWDS bracket, the progress and the
+// verify of all 128 words stay; a pager already holding the image gets no
+// WRITE, and all_words rewrites everything.
+TEST(PagerSessionChangedWords, WritesOnlyTheWordsThatDifferAndVerifiesAll) {
+  const image::Image image = prepared_from(kPager);
+  image::Image six_off = image;
+  for (int w : {3, 4, 5, 6, 7, 127}) six_off[2 * static_cast<std::size_t>(w) + 1] ^= 0x01;
+  struct Case {
+    const char* name;
+    image::Image on_pager;
+    WriteOptions options;
+    int writes;
+  };
+  const Case cases[] = {
+      {"six words differ", six_off, {}, 6},
+      {"pager already holds the image", image, {}, 0},
+      {"every word differs", kPager, {}, 128},
+      {"all words asked for", image, {.all_words = true}, 128},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bench bench;
+    bench.port.chip().load(c.on_pager);
+    const SessionResult result = bench.session.write([&](const image::Image&) { return image; }, c.options);
+    EXPECT_EQ(result.outcome, Outcome::ok);
+    EXPECT_EQ(result.words_written, c.writes);
+    EXPECT_EQ(write_commands(bench.port.chip()), c.writes);
+    EXPECT_EQ(bench.port.chip().save(), image);
+    EXPECT_FALSE(bench.port.chip().write_enabled());
+    EXPECT_EQ(bench.port.chip().violation_count(), 0u);
+    // EWEN and EWDS around the WRITEs, then the verify's READ and the check.
+    const std::vector<std::uint16_t>& fields = bench.port.chip().commands();
+    ASSERT_EQ(fields.size(), 4u + 2u + static_cast<std::size_t>(c.writes) + 2u);
+    EXPECT_EQ(fields[4], kCmdEwen);
+    EXPECT_EQ(fields[5 + static_cast<std::size_t>(c.writes)], kCmdEwds);
+    EXPECT_EQ(fields.back(), kCmdRead0);
+    EXPECT_EQ(bench.port.clock_pulses(),
+              kFirstReadPulses + kCheckPulses + 11 + 27 * static_cast<std::uint64_t>(c.writes) + 11 + kReadPulses +
+                  kCheckPulses);
+    EXPECT_EQ(bench.progress.advanced_shown, 128 + 256);
+    bench.expect_ended();
+  }
+}
+
+// A word skipped because the first read found it right is still verified:
+// changed on the pager between the two openings of the link, it is the
+// verify error, not a write reported good.
+TEST_F(PagerSessionTest, WordChangedAfterTheFirstReadIsTheVerifyError) {
+  const image::Image image = kPager;
+  const SessionResult result = session.write([&](const image::Image&) {
+    port.chip().set_word(9, 0x1234);
+    return image;
+  });
+  EXPECT_EQ(result.outcome, Outcome::verify_error);
+  EXPECT_EQ(result.words_written, 0);
+  EXPECT_EQ(data_register(), kRelease);
+  expect_ended();
+}
+
+// The check a hands-free batch polls with: a short claim, the link opened
+// (its check) and closed again, the cable given back. Only the abandoned
+// READ of the check reaches the chip, never a WRITE, and the pager is left
+// as it was.
+TEST(PagerSessionLinkCheck, TellsWhetherAPagerAnswersAndNeverWrites) {
+  struct Case {
+    const char* name;
+    std::function<void(Bench&)> setup;
+    LinkState state;
+    std::string cause;
+    std::uint64_t pulses;
+  };
+  const Case cases[] = {
+      {"pager on the cable", [](Bench&) {}, LinkState::connected, "", kCheckPulses},
+      {"no pager", [](Bench& b) { b.port.set_present(false); }, LinkState::not_connected, "", 13},
+      {"port held elsewhere", [](Bench& b) { b.lpt1.hold(); }, LinkState::port_in_use,
+       "LPT1 (/dev/parport0): held by another program", 0},
+      {"no device", [](Bench& b) { b.lpt1.remove_device("No such file or directory"); }, LinkState::not_connected,
+       "LPT1 (/dev/parport0): No such file or directory", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bench bench;
+    c.setup(bench);
+    const LinkCheck check = bench.session.check_link();
+    EXPECT_EQ(check.state, c.state);
+    EXPECT_EQ(check.cause, c.cause);
+    EXPECT_EQ(bench.port.clock_pulses(), c.pulses);
+    EXPECT_EQ(bench.port.chip().commands(),
+              c.state == LinkState::connected ? std::vector<std::uint16_t>{kCmdRead0} : std::vector<std::uint16_t>{});
+    EXPECT_EQ(bench.port.chip().save(), kPager);
+    EXPECT_FALSE(bench.port.chip().write_enabled());
+    EXPECT_EQ(bench.port.chip().violation_count(), 0u);
+    EXPECT_TRUE(bench.progress.events.empty());
+    if (c.pulses > 0) {
+      EXPECT_EQ(bench.data_register(), kRelease) << "link closed";
+      // Held no longer than opening, checking and closing the link take.
+      EXPECT_LT(bench.clock.now_ns(), 420'000'000);
+    }
+    bench.expect_ended();
   }
 }
 

@@ -8,6 +8,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -233,6 +236,90 @@ TEST_F(PpdevPortsTest, ClaimsThroughTheGivenClaimAndTimeOut) {
   held.let_go();
   EXPECT_EQ(ports.access(1).claim().status, ClaimStatus::claimed);
   ports.access(1).release();
+}
+
+// The kernel's side of one parallel port, as parport and ppdev keep it: each
+// open device is registered; claiming a port someone else holds puts the
+// device on the port's wait list and sleeps; a signal ends the sleep with
+// EINTR but leaves the device on the list; letting go of the port hands it
+// to the first device on the list, whether or not anyone still waits;
+// closing a device takes it off the list and gives back a port it held.
+class KernelPort {
+ public:
+  static constexpr int kNobody = -1;
+  static constexpr int kPrintJob = -2;
+
+  KernelPort() { EXPECT_EQ(::pipe(sleep_), 0); }
+  ~KernelPort() {
+    ::close(sleep_[0]);
+    ::close(sleep_[1]);
+  }
+
+  void print_job_takes_it() { owner_ = kPrintJob; }
+  void print_job_lets_go() {
+    if (owner_ == kPrintJob) hand_on();
+  }
+  int owner() const { return owner_; }
+
+  PpdevOptions options(const std::string& device, std::chrono::nanoseconds timeout) {
+    PpdevOptions o;
+    o.devices = {device, device};
+    o.claim = [this](int fd) {
+      if (owner_ == kNobody || owner_ == fd) {
+        owner_ = fd;
+        return 0;
+      }
+      if (std::find(waiting_.begin(), waiting_.end(), fd) == waiting_.end()) waiting_.push_back(fd);
+      char byte = 0;
+      if (::read(sleep_[0], &byte, 1) < 0) return -1;  // EINTR: still on the list
+      return -1;
+    };
+    o.claim_timeout = timeout;
+    o.open = [](const std::string&) { return ::open("/dev/null", O_RDWR | O_CLOEXEC); };
+    o.close = [this](int fd) {
+      waiting_.erase(std::remove(waiting_.begin(), waiting_.end(), fd), waiting_.end());
+      if (owner_ == fd) hand_on();
+      ::close(fd);
+    };
+    o.release = [this](int fd) {
+      if (owner_ == fd) hand_on();
+    };
+    return o;
+  }
+
+ private:
+  void hand_on() {
+    owner_ = kNobody;
+    if (waiting_.empty()) return;
+    owner_ = waiting_.front();
+    waiting_.erase(waiting_.begin());
+  }
+
+  int sleep_[2] = {-1, -1};
+  int owner_ = kNobody;
+  std::vector<int> waiting_;
+};
+
+// q5prog gave up on a port a print job held. When the print job ends, the
+// port must not go to q5prog's forgotten claim: nothing would ever give it
+// back, and every later print job would block until the next pager command.
+TEST(PpdevClaim, GivenUpLeavesNoWaiterForThePortToGoTo) {
+  VirtualClock clock;
+  KernelPort kernel;
+  kernel.print_job_takes_it();
+  PpdevPorts ports(clock, kernel.options("/dev/parport-under-test", 30ms));
+  ASSERT_TRUE(ports.is_open(0));
+
+  EXPECT_EQ(ports.access(0).claim().status, ClaimStatus::in_use);
+  EXPECT_TRUE(ports.is_open(0)) << "the device opened again";
+  kernel.print_job_lets_go();
+  EXPECT_EQ(kernel.owner(), KernelPort::kNobody);
+
+  // The next pager command gets the port, and gives it back.
+  EXPECT_EQ(ports.access(0).claim().status, ClaimStatus::claimed);
+  EXPECT_NE(kernel.owner(), KernelPort::kNobody);
+  ports.access(0).release();
+  EXPECT_EQ(kernel.owner(), KernelPort::kNobody);
 }
 
 }  // namespace

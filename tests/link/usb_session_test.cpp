@@ -3,7 +3,11 @@
 // pins, against the same commands over the parallel-port cable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <chrono>
+#include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,10 +65,14 @@ struct UsbBench {
     EXPECT_FALSE(board.is_open());
     EXPECT_TRUE(board.problems().empty()) << joined(board.problems());
   }
-  // Chip deselected and the release lines high when the engine was left.
-  void expect_lines_at_rest() const {
-    ASSERT_TRUE(board.pins_when_left().has_value());
-    EXPECT_EQ(*board.pins_when_left() & kCsAndRelease, kUsbPagerCable.release);
+  // The board left in engine mode with the lines as the command left them,
+  // as the parallel cable leaves its own: clock low, chip deselected, the
+  // release lines high after a read or a failure, low after a verified
+  // write. Handed back to the serial port, the clock line would idle high
+  // (TXD) and the release lines follow DTR#.
+  void expect_lines_at_rest(bool release_high = true) const {
+    EXPECT_EQ(board.mode(), FtdiMode::mpsse);
+    EXPECT_EQ(board.pins() & (kUsbPagerCable.sk | kCsAndRelease), release_high ? kUsbPagerCable.release : 0);
   }
 
   VirtualClock clock;
@@ -99,7 +107,7 @@ TEST(UsbSession, WriteLeavesTheChipAsTheParallelCableDoesVerifiedAndWriteDisable
   EXPECT_EQ(usb.board.pager().violation_count(), 0u);
   for (const auto& v : usb.board.pager().violations()) ADD_FAILURE() << v.what;
   usb.expect_let_go();
-  usb.expect_lines_at_rest();
+  usb.expect_lines_at_rest(false);
 }
 
 TEST(UsbSession, ReadGivesThePagersBytes) {
@@ -169,6 +177,7 @@ TEST(UsbSession, PagerFaultsGiveTheParallelCablesReports) {
     Command command;
     std::function<void(EmulatedMpsse&)> fault;
     Outcome outcome;
+    std::size_t violations = 0;  // the EWDS a hung chip is sent anyway
   };
   const Case cases[] = {
       {"read: no chip", Command::read, [](EmulatedMpsse& b) { b.set_pager_present(false); }, Outcome::link_error},
@@ -182,7 +191,9 @@ TEST(UsbSession, PagerFaultsGiveTheParallelCablesReports) {
       {"write: 10 ms chip", Command::write, [](EmulatedMpsse& b) { b.pager().set_program_time_ns(10'000'000); },
        Outcome::ok},
       {"write: chip never ready", Command::write,
-       [](EmulatedMpsse& b) { b.pager().set_program_time_ns(Eeprom93C56::kNeverReady); }, Outcome::link_error},
+       [](EmulatedMpsse& b) { b.pager().set_program_time_ns(Eeprom93C56::kNeverReady); }, Outcome::link_error, 1},
+      {"write: 60 ms chip", Command::write, [](EmulatedMpsse& b) { b.pager().set_program_time_ns(60'000'000); },
+       Outcome::link_error},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -191,16 +202,16 @@ TEST(UsbSession, PagerFaultsGiveTheParallelCablesReports) {
     const SessionResult result = run(usb.session, c.command);
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(result.cause, "") << "the cable itself was sound";
+    EXPECT_EQ(usb.board.pager().write_enabled(), c.violations > 0) << "EWDS taken by any chip that got ready";
     if (c.outcome == Outcome::ok) {
       EXPECT_EQ(usb.board.pager().save(), prepared_from(kPager));
-      EXPECT_FALSE(usb.board.pager().write_enabled());
     } else {
       EXPECT_EQ((c.command == Command::read ? read_message : write_message)(result),
                 "Link error, please check Connection");
     }
-    EXPECT_EQ(usb.board.pager().violation_count(), 0u);
+    EXPECT_EQ(usb.board.pager().violation_count(), c.violations);
     usb.expect_let_go();
-    usb.expect_lines_at_rest();
+    usb.expect_lines_at_rest(c.outcome != Outcome::ok);
   }
 }
 
@@ -324,6 +335,137 @@ TEST(UsbSession, BoardLostAnywhereIsTheLinkErrorNeverOk) {
         usb.expect_lines_at_rest();
       }
     }
+  }
+}
+
+// When each advance of the progress comes, on the clock at the pins.
+class TimedProgress final : public Progress {
+ public:
+  explicit TimedProgress(Clock& clock) : clock_(clock) {}
+  void shown(Transfer) override { visible_ = true; }
+  void advanced() override {
+    if (visible_) at.push_back(clock_.now_ns());
+  }
+  void hidden() override { visible_ = false; }
+
+  // The advances of the last 256 shown (a read's bytes), at how many times,
+  // and the time from the first of them to the last.
+  std::size_t read_steps() const {
+    return std::set<std::int64_t>(at.end() - std::min<std::ptrdiff_t>(256, std::ssize(at)), at.end()).size();
+  }
+  std::int64_t read_span_ns() const { return at.back() - at[at.size() - 256]; }
+
+  std::vector<std::int64_t> at;
+
+ private:
+  Clock& clock_;
+  bool visible_ = false;
+};
+
+// The bar follows the data on both cables: a read's 256 advances, and the
+// verify read's after a write, come as the bytes arrive, not all before
+// the first exchange. The USB cable takes them in eight exchanges of 32.
+TEST(UsbSession, ProgressAdvancesAsTheDataArrives) {
+  constexpr std::int64_t kByteNs = 8 * 2 * mpsse::kHalfPeriodNs;
+  struct Case {
+    const char* name;
+    bool usb;
+    Command command;
+    std::size_t steps;
+  };
+  const Case cases[] = {
+      {"LPT read", false, Command::read, 256},
+      {"USB read", true, Command::read, 8},
+      {"USB write's verify", true, Command::write, 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UsbBench usb;
+    LptBench lpt;
+    Clock& clock = c.usb ? static_cast<Clock&>(usb.clock) : lpt.clock;
+    TimedProgress progress(clock);
+    PagerSession session(c.usb ? static_cast<CableAccess&>(usb.usb) : lpt.lpt1, &progress);
+    ASSERT_EQ(run(session, c.command).outcome, Outcome::ok);
+    ASSERT_EQ(progress.at.size(), c.command == Command::read ? 256u : 128u + 256u);
+    EXPECT_GE(progress.read_steps(), c.steps);
+    // From the first step to the last, the rest of the data came in.
+    EXPECT_GE(progress.read_span_ns(), (256 - 256 / static_cast<std::int64_t>(c.steps)) * kByteNs);
+  }
+}
+
+// The link check over the board: a pager answers or not, a board held
+// elsewhere is in use; the board is let go after each check, its lines at
+// rest, and no WRITE reaches the chip.
+TEST(UsbSession, LinkCheckTellsWhetherAPagerAnswers) {
+  struct Case {
+    const char* name;
+    std::vector<EmulatedBoard> boards;
+    bool present;
+    LinkState state;
+  };
+  const Case cases[] = {
+      {"pager on the cable", {EmulatedBoard{}}, true, LinkState::connected},
+      {"no pager", {EmulatedBoard{}}, false, LinkState::not_connected},
+      {"no board", {}, true, LinkState::not_connected},
+      {"board held elsewhere", {EmulatedBoard{kFt232hProduct, FtdiChip::ft232h, "A", FtdiOpen::busy}}, true,
+       LinkState::port_in_use},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    UsbBench usb(c.boards);
+    usb.board.set_pager_present(c.present);
+    const LinkCheck check = usb.session.check_link();
+    EXPECT_EQ(check.state, c.state);
+    EXPECT_EQ(check.cause.empty(), c.boards.size() == 1 && c.boards[0].access == FtdiOpen::opened);
+    EXPECT_EQ(usb.board.pager().commands(),
+              c.state == LinkState::connected ? std::vector<std::uint16_t>{kCmdRead0} : std::vector<std::uint16_t>{});
+    EXPECT_EQ(usb.board.pager().save(), kPager);
+    usb.expect_let_go();
+    if (usb.board.opens() > 0) usb.expect_lines_at_rest();
+  }
+}
+
+// The board behind USB round trips that cost time: each reply comes `rtt`
+// after its request.
+class SlowBus final : public FtdiDevice {
+ public:
+  SlowBus(EmulatedMpsse& board, VirtualClock& clock, std::int64_t rtt_ns)
+      : board_(board), clock_(clock), rtt_ns_(rtt_ns) {}
+  FtdiOpen open(std::uint16_t product, const std::string& serial, int index) override {
+    return board_.open(product, serial, index);
+  }
+  FtdiChip chip() const override { return board_.chip(); }
+  bool set_mode(FtdiMode mode) override { return board_.set_mode(mode); }
+  FtdiTransfer write(std::span<const std::uint8_t> data) override { return board_.write(data); }
+  FtdiTransfer read(std::span<std::uint8_t> data, std::chrono::milliseconds timeout) override {
+    clock_.advance_ns(rtt_ns_);
+    return board_.read(data, timeout);
+  }
+  void close() override { board_.close(); }
+  std::string error() const override { return board_.error(); }
+
+ private:
+  EmulatedMpsse& board_;
+  VirtualClock& clock_;
+  std::int64_t rtt_ns_;
+};
+
+// Each look at DO over USB is a round trip: the ready wait is 20 ms on the
+// clock however long the looks take, so a 40 ms chip is given up on with
+// free round trips and with 1 ms ones alike (and still ends write-disabled).
+TEST(UsbSession, ReadyWaitIsBoundedOnTheClockNotByCountingLooks) {
+  for (const std::int64_t rtt_ns : {std::int64_t{0}, std::int64_t{1'000'000}}) {
+    SCOPED_TRACE(rtt_ns);
+    VirtualClock clock;
+    EmulatedMpsse board(clock);
+    board.pager().load(kPager);
+    board.pager().set_program_time_ns(40'000'000);
+    SlowBus bus(board, clock, rtt_ns);
+    UsbCableAccess usb(bus, clock);
+    PagerSession session(usb, nullptr);
+    EXPECT_EQ(session.write(prepared_from).outcome, Outcome::link_error);
+    EXPECT_FALSE(board.pager().write_enabled());
+    EXPECT_EQ(board.pager().violation_count(), 0u);
   }
 }
 

@@ -11,6 +11,10 @@ namespace {
 constexpr std::uint8_t kTck = 0x01;
 constexpr std::uint8_t kTdi = 0x02;
 constexpr std::uint8_t kTdo = 0x04;
+// The serial port's outputs on the same pins, outside engine mode.
+constexpr std::uint8_t kTxd = 0x01;
+constexpr std::uint8_t kRtsN = 0x04;
+constexpr std::uint8_t kDtrN = 0x10;
 
 // Data shifting commands (opcodes below 0x80) are built from these bits.
 constexpr std::uint8_t kOutOnFalling = 0x01;
@@ -94,8 +98,10 @@ bool EmulatedMpsse::count_transfer() {
   if (!unplugged_ && before >= unplug_at_) {
     // The board loses its power: nothing drives the pins any more, and chip
     // select's pull-down deselects the chip.
+    pins_when_left_ = pins();
     unplugged_ = true;
-    leave_engine();
+    mode_ = FtdiMode::reset;
+    feed_chip();
   }
   if (!silent_ && before >= silent_at_) silent_ = true;
   return !unplugged_;
@@ -115,9 +121,10 @@ FtdiOpen EmulatedMpsse::open(std::uint16_t product, const std::string& serial, i
       error_ = board.access == FtdiOpen::busy ? "unable to claim usb device" : "permission denied";
       return board.access;
     }
+    // Opening does not change the mode: a board closed in engine mode is
+    // still in it.
     opened_ = i;
     opened_serial_ = board.serial;
-    mode_ = FtdiMode::reset;
     ++opens_;
     return FtdiOpen::opened;
   }
@@ -197,8 +204,7 @@ FtdiTransfer EmulatedMpsse::read(std::span<std::uint8_t> data, std::chrono::mill
 }
 
 void EmulatedMpsse::close() {
-  if (!opened_) return;
-  leave_engine();
+  // The board stays powered and keeps its mode and pins.
   opened_.reset();
 }
 
@@ -323,13 +329,26 @@ std::int64_t EmulatedMpsse::half_period_ns() const {
   return ((1 + std::int64_t{divisor_}) * kNsPerSecond + base - 1) / base;
 }
 
+std::uint8_t EmulatedMpsse::driven() const {
+  if (unplugged_) return 0;
+  return mode_ == FtdiMode::mpsse ? directions_ : static_cast<std::uint8_t>(kTxd | kRtsN | kDtrN);
+}
+
+bool EmulatedMpsse::driven_level(std::uint8_t mask) const {
+  if (mode_ == FtdiMode::mpsse) return mask == kTck ? sk_ : mask == kTdi ? tdi_ : (value_ & mask) != 0;
+  // The serial port at rest: TXD idles high, RTS# not asserted.
+  return mask == kDtrN ? !dtr_asserted_ : true;
+}
+
 std::uint8_t EmulatedMpsse::pins() const {
   std::uint8_t levels = 0;
   for (int bit = 0; bit < kByteBits; ++bit) {
     const auto mask = static_cast<std::uint8_t>(1U << bit);
-    bool high = true;  // an input nothing drives floats up
-    if (mode_ == FtdiMode::mpsse && (directions_ & mask) != 0) {
-      high = mask == kTck ? sk_ : mask == kTdi ? tdi_ : (value_ & mask) != 0;
+    bool high = true;  // an input nothing drives floats up ...
+    if ((driven() & mask) != 0) {
+      high = driven_level(mask);
+    } else if (mask == wiring_.cs) {
+      high = false;  // ... but chip select has its pull-down
     } else if (mask == wiring_.data_out) {
       high = data_out_line();
     }
@@ -345,9 +364,7 @@ void EmulatedMpsse::feed_chip() {
   const std::uint8_t levels = pins();
   // Lines the board does not drive are low at the chip: chip select has its
   // pull-down, and nothing else matters to a deselected chip.
-  const auto driven_high = [&](std::uint8_t line) {
-    return mode_ == FtdiMode::mpsse && (directions_ & line) != 0 && (levels & line) != 0;
-  };
+  const auto driven_high = [&](std::uint8_t line) { return (driven() & line) != 0 && (levels & line) != 0; };
   const bool cs = driven_high(wiring_.cs);
   const bool sk = driven_high(wiring_.sk);
   const bool di = driven_high(wiring_.di);

@@ -72,6 +72,10 @@ class EmulatedMpsse final : public FtdiDevice {
   void stop_answering_after_transfers(std::uint64_t transfers);
   // Back on the bus, answering.
   void plug_in();
+  // Outside engine mode the low byte is the serial port again: ADBUS0 TXD
+  // (idling high), ADBUS2 RTS# and ADBUS4 DTR# drive, the rest are inputs.
+  // DTR# is high (not asserted) unless told otherwise.
+  void set_dtr_asserted(bool asserted) { dtr_asserted_ = asserted; }
 
   // ---- records
   bool is_open() const { return opened_.has_value(); }
@@ -84,7 +88,8 @@ class EmulatedMpsse final : public FtdiDevice {
   std::uint64_t transfers() const { return writes_ + reads_; }
   std::uint64_t clock_pulses() const { return pulses_; }  // rising SK edges
   // The low byte as the board drives it, and as it was when the engine was
-  // last left (or the board closed or unplugged).
+  // last left (a reset, or the board unplugged). Closing the board leaves
+  // the engine running and the pins as they are.
   std::uint8_t pins() const;
   std::optional<std::uint8_t> pins_when_left() const { return pins_when_left_; }
   // SK's half period with the clock settings the engine has now.
@@ -108,12 +113,15 @@ class EmulatedMpsse final : public FtdiDevice {
   bool data_out_line() const;  // the pager's DO
   bool tdo_line() const;       // what the engine reads
   bool high_speed() const { return chip() != FtdiChip::ft2232cd; }
+  std::uint8_t driven() const;  // the pins the board drives now
+  bool driven_level(std::uint8_t mask) const;
 
   Clock& clock_;
   MpsseWiring wiring_;
   std::vector<EmulatedBoard> boards_;
   Eeprom93C56 chip_;
   bool pager_present_ = true;
+  bool dtr_asserted_ = false;
   bool pulled_ = false;
   std::uint64_t pull_after_pulses_ = kNever;
   std::int64_t pull_at_ns_ = std::numeric_limits<std::int64_t>::max();
