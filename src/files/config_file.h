@@ -18,7 +18,9 @@ struct FileReason {
   int error = 0;             // errno of the call that failed; 0: none did
   bool not_a_file = false;   // a FIFO, device or socket where a file belongs
   bool short_file = false;   // a load: fewer bytes than an image
-  std::uintmax_t bytes = 0;  // a load: the bytes read when short, else the file's size
+  // A load: the bytes read when short, else the file's size (from a stream,
+  // 257 when more bytes followed the image).
+  std::uintmax_t bytes = 0;
 
   // "No such file or directory", "Is a directory", "not a regular file",
   // "10 bytes, a configuration file has 256"; empty when nothing failed.
