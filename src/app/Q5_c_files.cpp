@@ -14,6 +14,12 @@ namespace {
 
 std::string local_path(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+// The line after the window's own words that says which file and why:
+// "/home/t/a.eep: Permission denied".
+QString reason_line(const QString& path, const q5::files::FileReason& reason) {
+  return path + ": " + QString::fromLocal8Bit(reason.text());
+}
+
 }  // namespace
 
 void TMain_Page::Save1Click() {
@@ -29,12 +35,15 @@ void TMain_Page::Save1Click() {
   if (path.isEmpty()) return;
   append_log("Save data to " + path);
   encode_image();  // a field that is not a number ends the save here
-  switch (q5::files::save_image(local_path(path), image_)) {
+  q5::files::FileReason reason;
+  switch (q5::files::save_image(local_path(path), image_, &reason)) {
     case q5::files::SaveResult::open_error:
       append_log("File open error");
+      append_log(reason_line(path, reason));
       return;
     case q5::files::SaveResult::write_error:
       append_log("File write error");
+      append_log(reason_line(path, reason));
       return;
     case q5::files::SaveResult::ok:
       append_log("File saved.OK !");
@@ -50,11 +59,18 @@ void TMain_Page::Open1Click() {
 
 void TMain_Page::open_file(const QString& path) {
   append_log("Load data from " + path);
-  if (const auto refusal = q5::files::load_configuration(local_path(path), image_)) {
+  q5::files::FileReason reason;
+  if (const auto refusal = q5::files::load_configuration(local_path(path), image_, &reason)) {
     const QString text = q5::files::refusal_text(*refusal);
-    // A file that could not be read is a log line; one read and judged, a box.
+    // A file that could not be read is a log line, and one more that says
+    // why; one read and judged, a box.
     const bool judged = *refusal == q5::files::OpenRefusal::checksum || *refusal == q5::files::OpenRefusal::model;
-    judged ? prompts_.message(text) : append_log(text);
+    if (judged) {
+      prompts_.message(text);
+    } else {
+      append_log(text);
+      append_log(reason_line(path, reason));
+    }
     return;
   }
   run([this] { form_.show_file(image_); });

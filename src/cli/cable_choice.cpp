@@ -3,6 +3,7 @@
 #include <CLI/App.hpp>
 #include <CLI/Validators.hpp>
 
+#include "cli/option_values.h"
 #include "jobs/cables.h"
 
 namespace q5::cli {
@@ -31,6 +32,7 @@ void add_cable_options(CLI::App& command, CableChoice& choice) {
                              "The parallel port of the cable: 1 for LPT1 (/dev/parport0, the default) or 2 for LPT2 "
                              "(/dev/parport1).")
                          ->option_text("1|2")
+                         ->check(given_value())
                          ->check(CLI::IsMember({1, 2}));
   CLI::Option* usb = command.add_flag("--usb", choice.usb,
                                       "Use the USB cable: the first FT232H or FT2232H board found, FT232H first.");
@@ -42,7 +44,8 @@ void add_cable_options(CLI::App& command, CableChoice& choice) {
                                       choice.usb_serial = serial;
                                     },
                                     "Use the USB cable on the board with serial number S.")
-                                ->option_text("S");
+                                ->option_text("S")
+                                ->check(given_value());
   CLI::Option* demo = command.add_flag(
       "--demo", choice.simulated,
       "Use the simulated pager of q5prog-demo instead of a cable: a pager holding the factory settings (serial "

@@ -7,9 +7,11 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "cli/commands.h"
+#include "cli/option_values.h"
 
 #ifndef Q5_VERSION
 #error "Q5_VERSION must be defined by the build"
@@ -195,9 +197,34 @@ constexpr const char* kWriteFooter =
     "written; 3 when a pager was written and verified but FILE could not be saved again (the next pager would "
     "repeat its addresses).";
 
+// The word where a command belongs, when it names none of the commands:
+// the first argument that is not an option (the program's own options take
+// no values).
+std::optional<std::string> unknown_command(const CLI::App& app, int argc, char** argv) {
+  if (!app.get_subcommands().empty()) return std::nullopt;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word.empty() || word.front() != '-') return word;
+  }
+  return std::nullopt;
+}
+
 // A usage error is reported as CLI11 words it, with status 2; help and
-// version are not errors.
-int parse_failure(const CLI::App& app, const CLI::ParseError& error, std::ostream& out, std::ostream& err) {
+// version are not errors. A command that does not exist is named.
+int parse_failure(const CLI::App& app, const CLI::ParseError& error, std::ostream& out, std::ostream& err, int argc,
+                  char** argv) {
+  if (error.get_exit_code() != static_cast<int>(CLI::ExitCodes::Success)) {
+    if (const auto word = unknown_command(app, argc, argv)) {
+      err << "unknown command '" << *word << "'; the commands are";
+      const char* separator = " ";
+      for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+        err << separator << command->get_name();
+        separator = ", ";
+      }
+      err << "\nRun with --help for more information.\n";
+      return kRefused;
+    }
+  }
   const int code = app.exit(error, out, err);
   return code == static_cast<int>(CLI::ExitCodes::Success) ? kSuccess : kRefused;
 }
@@ -240,27 +267,33 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
 
   ShowOptions show_options;
   CLI::App* show_command = add_command(app, "show", kShowDescription, kShowFooter);
-  show_command->add_option("FILE", show_options.file, "The configuration file.")->required();
+  show_command->add_option("FILE", show_options.file, "The configuration file; - reads it from standard input.")->required();
   show_command->add_flag("--json", show_options.json, "One JSON object with a key for every setting.");
 
   DiffOptions diff_options;
   CLI::App* diff_command = add_command(app, "diff", kDiffDescription, kDiffFooter);
-  diff_command->add_option("A", diff_options.a, "The first configuration file.")->required();
-  diff_command->add_option("B", diff_options.b, "The second configuration file.")->required();
+  diff_command->add_option("A", diff_options.a, "The first configuration file; - reads it from standard input.")
+      ->required();
+  diff_command->add_option("B", diff_options.b, "The second configuration file; - reads it from standard input.")
+      ->required();
   diff_command->add_flag("--json", diff_options.json, "The differences as one JSON object.");
 
   SetOptions set_options;
   CLI::App* set_command = add_command(app, "set", kSetDescription, kSetFooter);
   set_command->add_option("FILE", set_options.file, "The configuration file to change (with --new: to create).")
       ->required();
-  set_command
-      ->add_option("NAME=VALUE", set_options.assignments,
-                   "A setting and its new value: an edit's text, true or false for a check box, an item's text "
-                   "for a list or CtRadio (quote values with spaces).")
-      ->required();
-  set_command->add_flag("--new", set_options.fresh,
-                        "Start from the window's defaults instead of reading FILE, which need not exist.");
-  set_command->add_option("-o,--output", set_options.out, "Save to OUT instead of FILE.")->option_text("OUT");
+  set_command->add_option("NAME=VALUE", set_options.assignments,
+                           "A setting and its new value: an edit's text, true or false for a check box, an item's "
+                           "text for a list or CtRadio (quote values with spaces). At least one, except with --new.");
+  CLI::Option* fresh = set_command->add_flag(
+      "--new", set_options.fresh,
+      "Start from the window's defaults instead of reading FILE; with no NAME=VALUE, save the defaults. The file "
+      "saved (FILE, or OUT) must not exist yet.");
+  set_command->add_flag("--force", set_options.force, "With --new, replace the file saved if it exists.")
+      ->needs(fresh);
+  set_command->add_option("-o,--output", set_options.out, "Save to OUT instead of FILE.")
+      ->option_text("OUT")
+      ->check(given_value());
 
   ReadOptions read_options;
   CLI::App* read_command = add_command(app, "read", kReadDescription, kReadFooter);
@@ -277,6 +310,7 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
   add_cable_options(*write_command, write_options.cable);
   write_command->add_option("--count", write_options.count, "Write N pagers, one after the other (default 1).")
       ->option_text("N")
+      ->check(given_value())
       ->check(CLI::Validator(
           [](const std::string& text) {
             return text.find_first_not_of("0123456789") == std::string::npos && text.find_first_not_of('0') != std::string::npos
@@ -289,18 +323,20 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
           "--offsets", [&write_options](const std::string& text) { write_options.offsets = parse_offsets(text); },
           "The auto-increment offsets of addresses 1 to 4 (sc_autoinc1 to sc_autoinc4), exactly four values from "
           "0 to 8, each address stepping on by its own after each pager (default 0,0,0,0).")
-      ->option_text("A,B,C,D");
+      ->option_text("A,B,C,D")
+      ->check(given_value());
   write_command->add_flag("--auto-serial", write_options.auto_serial,
                           "Step the serial number on by one after each pager (the window's \"Auto\" box).");
   write_command
       ->add_option("--log", write_options.log,
                    "Append a row for every attempt to the batch log CSV (created with its header when new).")
-      ->option_text("CSV");
+      ->option_text("CSV")
+      ->check(given_value());
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    return parse_failure(app, error, out, err);
+    return parse_failure(app, error, out, err, argc, argv);
   }
 
   const Streams streams{out, err, in};

@@ -34,6 +34,7 @@ struct SetOptions {
   std::string file;
   std::vector<std::string> assignments;  // NAME=VALUE
   bool fresh = false;                    // --new: the defaults, not FILE
+  bool force = false;                    // --new may replace a file that exists
   std::string out;                       // empty: FILE itself
 };
 int set(const SetOptions& options, Streams streams);

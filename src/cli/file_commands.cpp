@@ -1,7 +1,9 @@
 // show, diff and set: configuration files through the form, as the
 // window's File > Open and File > Save handle them.
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <system_error>
 
 #include "cli/assignments.h"
 #include "cli/commands.h"
@@ -14,31 +16,48 @@ namespace q5::cli {
 
 namespace {
 
-constexpr const char* kFileOpenError = "File open error";
-constexpr const char* kFileWriteError = "File write error";
-
 // A file shown in a fresh form, with its warnings reported.
 struct ShownFile {
   rules::Form form = started_form();
   image::Image bytes{};
-  std::optional<std::string> refusal;
+  bool refused = false;
 };
 
-void open_shown(const std::string& path, ShownFile& file, std::ostream& err, const std::string& prefix = {}) {
-  file.refusal = open_into(path, file.form, file.bytes);
-  if (file.refusal) {
-    err << prefix << *file.refusal << '\n';
+// The name a file goes by in messages: "-" is standard input.
+std::string shown_name(const std::string& path) { return path == kStandardInput ? kStandardInputName : path; }
+
+// Warnings and a refusal for the file or checksum go after `prefix`; a file
+// that cannot be read is named in its message already.
+void open_shown(const std::string& path, std::istream& in, ShownFile& file, std::ostream& err,
+                const std::string& prefix = {}) {
+  const OpenedFile opened = open_file_into(path, &in, file.form, file.bytes);
+  file.refused = opened.refusal.has_value();
+  if (file.refused) {
+    const bool unread =
+        *opened.refusal == files::OpenRefusal::open_error || *opened.refusal == files::OpenRefusal::read_error;
+    err << (unread ? std::string() : prefix) << refusal_message(*opened.refusal, shown_name(path), opened.reason)
+        << '\n';
     return;
   }
   (void)report_notices(file.form, err, prefix);
+}
+
+bool exists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ignored;
+  return a == b || std::filesystem::equivalent(a, b, ignored);
 }
 
 }  // namespace
 
 int show(const ShowOptions& options, Streams streams) {
   ShownFile file;
-  open_shown(options.file, file, streams.err);
-  if (file.refusal) return kRefused;
+  open_shown(options.file, streams.in, file, streams.err);
+  if (file.refused) return kRefused;
   const nlohmann::ordered_json settings = shown_settings(file.form);
   if (options.json) {
     streams.out << settings.dump(2) << '\n';
@@ -49,12 +68,16 @@ int show(const ShowOptions& options, Streams streams) {
 }
 
 int diff(const DiffOptions& options, Streams streams) {
+  if (options.a == kStandardInput && options.b == kStandardInput) {
+    streams.err << "diff: only one of A and B can be standard input (-)\n";
+    return kRefused;
+  }
   ShownFile a;
   ShownFile b;
-  open_shown(options.a, a, streams.err, options.a + ": ");
-  if (a.refusal) return kRefused;
-  open_shown(options.b, b, streams.err, options.b + ": ");
-  if (b.refusal) return kRefused;
+  open_shown(options.a, streams.in, a, streams.err, shown_name(options.a) + ": ");
+  if (a.refused) return kRefused;
+  open_shown(options.b, streams.in, b, streams.err, shown_name(options.b) + ": ");
+  if (b.refused) return kRefused;
 
   const nlohmann::ordered_json shown_a = shown_settings(a.form);
   const nlohmann::ordered_json shown_b = shown_settings(b.form);
@@ -86,6 +109,16 @@ int diff(const DiffOptions& options, Streams streams) {
 }
 
 int set(const SetOptions& options, Streams streams) {
+  const std::string& target = options.out.empty() ? options.file : options.out;
+  if (!options.fresh && options.assignments.empty()) {
+    streams.err << "set: give the settings to change as NAME=VALUE (or --new to save the defaults)\n";
+    return kRefused;
+  }
+  if (options.fresh && !options.force && exists(target)) {
+    streams.err << target << " exists: set --new replaces it only with --force\n";
+    return kRefused;
+  }
+
   rules::Form form = started_form();
   std::vector<Assignment> assignments;
   for (const std::string& argument : options.assignments) {
@@ -102,12 +135,15 @@ int set(const SetOptions& options, Streams streams) {
   }
 
   std::set<std::string> printed;
+  std::uintmax_t read_size = image::kImageSize;
   if (!options.fresh) {
     image::Image bytes{};
-    if (const auto refusal = open_into(options.file, form, bytes)) {
-      streams.err << *refusal << '\n';
+    const OpenedFile opened = open_file_into(options.file, nullptr, form, bytes);
+    if (opened.refusal) {
+      streams.err << refusal_message(*opened.refusal, options.file, opened.reason) << '\n';
       return kRefused;
     }
+    read_size = opened.reason.bytes;
     // A file the rules complain about may be just what this command mends;
     // what cannot be saved is refused when it is encoded.
     (void)report_notices_once(form, streams.err, printed);
@@ -130,17 +166,18 @@ int set(const SetOptions& options, Streams streams) {
   }
   (void)report_notices_once(form, streams.err, printed);
 
-  switch (files::save_image(options.out.empty() ? options.file : options.out, encoded)) {
-    case files::SaveResult::ok:
-      return kSuccess;
-    case files::SaveResult::open_error:
-      streams.err << kFileOpenError << '\n';
-      return kRefused;
-    case files::SaveResult::write_error:
-      streams.err << kFileWriteError << '\n';
-      return kRefused;
+  files::FileReason reason;
+  const files::SaveResult saved = files::save_image(target, encoded, &reason);
+  if (saved != files::SaveResult::ok) {
+    streams.err << save_error_message(saved, target, reason) << '\n';
+    return kRefused;
   }
-  return kRefused;
+  // Loaded from its first 256 bytes, the file is now those alone.
+  if (read_size > image::kImageSize && same_file(target, options.file)) {
+    streams.err << target << " held " << read_size << " bytes: saved as the " << image::kImageSize
+                << " of a configuration file\n";
+  }
+  return kSuccess;
 }
 
 }  // namespace q5::cli

@@ -24,10 +24,39 @@ rules::Form started_form() {
   return form;
 }
 
+OpenedFile open_file_into(const std::string& path, std::istream* in, rules::Form& form, image::Image& bytes) {
+  OpenedFile opened;
+  opened.refusal = in != nullptr && path == kStandardInput ? files::load_configuration(*in, bytes, &opened.reason)
+                                                          : files::load_configuration(path, bytes, &opened.reason);
+  if (!opened.refusal) form.guarded([&] { form.show_file(bytes); });
+  return opened;
+}
+
+namespace {
+
+std::string with_file_and_reason(const char* words, const std::string& path, const files::FileReason& reason) {
+  std::string text = std::string(words) + ": " + path;
+  if (const std::string why = reason.text(); !why.empty()) text += ": " + why;
+  return text;
+}
+
+}  // namespace
+
+std::string refusal_message(files::OpenRefusal refusal, const std::string& path, const files::FileReason& reason) {
+  const char* words = files::refusal_text(refusal);
+  if (refusal != files::OpenRefusal::open_error && refusal != files::OpenRefusal::read_error) return words;
+  return with_file_and_reason(words, path, reason);
+}
+
+std::string save_error_message(files::SaveResult result, const std::string& path, const files::FileReason& reason) {
+  return with_file_and_reason(result == files::SaveResult::open_error ? "File open error" : "File write error", path,
+                              reason);
+}
+
 std::optional<std::string> open_into(const std::string& path, rules::Form& form, image::Image& bytes) {
-  if (const auto refusal = files::load_configuration(path, bytes)) return files::refusal_text(*refusal);
-  form.guarded([&] { form.show_file(bytes); });
-  return std::nullopt;
+  const OpenedFile opened = open_file_into(path, nullptr, form, bytes);
+  if (!opened.refusal) return std::nullopt;
+  return refusal_message(*opened.refusal, path, opened.reason);
 }
 
 namespace {

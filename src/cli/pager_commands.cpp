@@ -195,8 +195,9 @@ int read(const ReadOptions& options, Streams streams, const Environment& environ
                                                     ErrorLines(streams.err, printed), settings);
   if (result.outcome != link::Outcome::ok || !result.pager) return kPagerFailed;
   // The bytes as read: a wrong checksum is the pager's, and worth keeping.
-  if (const auto error = save_error(files::save_image(options.out, *result.pager))) {
-    streams.err << *error << '\n';
+  files::FileReason reason;
+  if (const auto saved = files::save_image(options.out, *result.pager, &reason); saved != files::SaveResult::ok) {
+    streams.err << save_error_message(saved, options.out, reason) << '\n';
     return kRefused;
   }
   if (image::verify(*result.pager) != image::ChecksumFault::none) {

@@ -89,7 +89,7 @@ bool drag_and_drop(QWidget* target, const QMimeData* data) {
 struct FileCase {
   std::string name;
   Bytes bytes;
-  QStringList after_load;  // the log lines after "Load data from ..."
+  QStringList after_load;  // the log lines after "Load data from ...", FILE the file's name
   QStringList boxes;
 };
 
@@ -107,7 +107,10 @@ std::vector<FileCase> file_cases() {
       {"good", Bytes(good.begin(), good.end()), {"File loaded.OK !"}, {}},
       {"checksum", Bytes(bad_checksum.begin(), bad_checksum.end()), {}, {"checksum is error!"}},
       {"model", Bytes(other_model.begin(), other_model.end()), {}, {"Model Error, please check..."}},
-      {"short", Bytes(good.begin(), good.begin() + 100), {"File read error"}, {}},
+      {"short",
+       Bytes(good.begin(), good.begin() + 100),
+       {"File read error", "FILE: 100 bytes, a configuration file has 256"},
+       {}},
   };
 }
 
@@ -125,7 +128,9 @@ class OpenFromOutsideTest : public WindowTest, public ::testing::WithParamInterf
     FileOpenWindow other;
     const QStringList start_lines = other.window.ui.Memo1->toPlainText().split('\n', Qt::SkipEmptyParts);
     const Outcome opened = other.open(file);
-    EXPECT_EQ(opened.log, start_lines + QStringList{"Load data from " + file} + GetParam().after_load);
+    QStringList after_load = GetParam().after_load;
+    after_load.replaceInStrings("FILE", file);
+    EXPECT_EQ(opened.log, start_lines + QStringList{"Load data from " + file} + after_load);
     EXPECT_EQ(opened.messages, GetParam().boxes);
     return opened;
   }

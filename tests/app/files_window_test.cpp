@@ -138,9 +138,11 @@ TEST_F(FilesWindowTest, SaveWithAnEmptiedNumberStopsAfterTheErrorBox) {
 
 TEST_F(FilesWindowTest, SaveThatCannotCreateTheFileReportsAnOpenError) {
   ASSERT_TRUE(QDir(dir.path()).mkdir("folder"));
-  for (const QString& file : {path("missing/a.eep"), path("folder")}) {
+  for (const auto& [file, reason] : {std::pair{path("missing/a.eep"), QString("No such file or directory")},
+                                      std::pair{path("folder"), QString("Is a directory")}}) {
     save_as(file);
-    EXPECT_EQ(lines_since("Save data to " + file), QStringList{"File open error"}) << file.toStdString();
+    EXPECT_EQ(lines_since("Save data to " + file), (QStringList{"File open error", file + ": " + reason}))
+        << file.toStdString();
   }
   EXPECT_TRUE(QFileInfo(path("folder")).isDir());
   EXPECT_TRUE(prompts.messages.isEmpty());
@@ -184,7 +186,7 @@ TEST_F(FilesWindowTest, FailedWriteReportsAndKeepsTheFileItWasReplacing) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, old_handler);
 
-  EXPECT_EQ(lines_since("Save data to " + file), QStringList{"File write error"});
+  EXPECT_EQ(lines_since("Save data to " + file), (QStringList{"File write error", file + ": File too large"}));
   EXPECT_EQ(read_bytes(file), old_bytes);
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{"keep.eep"});
@@ -333,7 +335,10 @@ TEST_F(FilesWindowTest, ShortFileIsAReadErrorAndTheLoadStops) {
     SCOPED_TRACE("size " + std::to_string(size));
     const QString file = path(QString("short%1.eep").arg(size));
     ASSERT_TRUE(write_bytes(file, Bytes(valid.begin(), valid.begin() + static_cast<std::ptrdiff_t>(size))));
-    expect_refused(file, {"File read error"}, {});
+    expect_refused(file,
+                   {"File read error", file + ": " + QString::number(size) + (size == 1 ? " byte" : " bytes") +
+                                           ", a configuration file has 256"},
+                   {});
   }
 }
 
@@ -348,9 +353,12 @@ TEST_F(FilesWindowTest, WhatIsNotARegularFileIsAnOpenError) {
     const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY);
     if (fd >= 0) ::close(fd);
   });
-  for (const QString& file : {path("folder.eep"), fifo, QString("/dev/null"), path("missing.eep")}) {
+  for (const auto& [file, reason] : {std::pair{path("folder.eep"), QString("Is a directory")},
+                                      std::pair{fifo, QString("not a regular file")},
+                                      std::pair{QString("/dev/null"), QString("not a regular file")},
+                                      std::pair{path("missing.eep"), QString("No such file or directory")}}) {
     SCOPED_TRACE(file.toStdString());
-    expect_refused(file, {"File open error"}, {});
+    expect_refused(file, {"File open error", file + ": " + reason}, {});
   }
   const int release = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
   writer.join();

@@ -148,6 +148,7 @@ struct BadFile {
   const char* name;
   Bytes (*make)(const Bytes& valid);
   std::string text;
+  std::string reason = {};  // a file not opened or read: after its name
 };
 void PrintTo(const BadFile& f, std::ostream* os) { *os << f.name; }
 
@@ -157,7 +158,11 @@ TEST_P(RefusedFile, GivesStatusTwoAndTheWindowsTextInEveryCommand) {
   const std::string good = file_of(Settings{}, "good.eep");
   const std::string bad = dir / "bad.eep";
   if (GetParam().make) write_file(bad, GetParam().make(read_file(good)));
-  const std::string text = GetParam().text;
+  // A file that was read is judged with the window's words; one that could
+  // not be is named, with the reason, in the message itself.
+  const bool named = !GetParam().reason.empty();
+  const std::string text = named ? GetParam().text + ": " + bad + ": " + GetParam().reason : GetParam().text;
+  const std::string diff_text = named ? text : bad + ": " + text;
   struct Command {
     std::vector<std::string> args;
     std::string err;
@@ -166,8 +171,8 @@ TEST_P(RefusedFile, GivesStatusTwoAndTheWindowsTextInEveryCommand) {
            {{"show", bad}, text + "\n"},
            {{"show", "--json", bad}, text + "\n"},
            {{"set", bad, "Baud_rate=2400 bps"}, text + "\n"},
-           {{"diff", bad, good}, bad + ": " + text + "\n"},
-           {{"diff", good, bad}, bad + ": " + text + "\n"},
+           {{"diff", bad, good}, diff_text + "\n"},
+           {{"diff", good, bad}, diff_text + "\n"},
            {{"write", bad, "--demo"}, text + "\n"},
        }) {
     SCOPED_TRACE(c.args.front());
@@ -181,10 +186,11 @@ TEST_P(RefusedFile, GivesStatusTwoAndTheWindowsTextInEveryCommand) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, RefusedFile,
-                         ::testing::Values(BadFile{"Missing", nullptr, "File open error"},
+                         ::testing::Values(BadFile{"Missing", nullptr, "File open error", "No such file or directory"},
                                            BadFile{"Short",
                                                    [](const Bytes& v) { return Bytes(v.begin(), v.begin() + 255); },
-                                                   "File read error"},
+                                                   "File read error",
+                                                   "255 bytes, a configuration file has 256"},
                                            BadFile{"Checksum",
                                                    [](const Bytes& v) {
                                                      Bytes b = v;
@@ -205,10 +211,10 @@ INSTANTIATE_TEST_SUITE_P(Files, RefusedFile,
 TEST_F(FileCommandsTest, AFolderIsAnOpenErrorAndCannotBeSavedOver) {
   const std::string folder = dir / "folder.eep";
   std::filesystem::create_directory(folder);
-  EXPECT_EQ(run_cli({"show", folder}).err, "File open error\n");
-  const CliRun run = run_cli({"set", folder, "--new", "Baud_rate=2400 bps"});
+  EXPECT_EQ(run_cli({"show", folder}).err, "File open error: " + folder + ": Is a directory\n");
+  const CliRun run = run_cli({"set", folder, "--new", "--force", "Baud_rate=2400 bps"});
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "File open error\n");
+  EXPECT_EQ(run.err, "File open error: " + folder + ": Is a directory\n");
   EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 
@@ -237,9 +243,9 @@ TEST_P(UsageError, GivesStatusTwoAndSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, UsageError,
     ::testing::Values(
-        Misuse{{}, "A subcommand is required"}, Misuse{{"print", "FILE"}, "A subcommand is required"},
+        Misuse{{}, "A subcommand is required"}, Misuse{{"print", "FILE"}, "unknown command 'print'"},
         Misuse{{"show"}, "FILE is required"}, Misuse{{"show", "FILE", "--xml"}, "--xml"},
-        Misuse{{"diff", "FILE"}, "B is required"}, Misuse{{"set", "FILE"}, "NAME=VALUE is required"},
+        Misuse{{"diff", "FILE"}, "B is required"}, Misuse{{"set", "FILE"}, "NAME=VALUE"},
         Misuse{{"set", "FILE", "Baud_rate"}, "expected NAME=VALUE"},
         Misuse{{"set", "FILE", "Baud=2400 bps"},
                "\"Baud\" is not a setting of a configuration file; the settings "
@@ -260,7 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
         // An emptied number field: the window's error box.
         Misuse{{"set", "FILE", "Num_message="}, "'' is not a valid integer value"},
         Misuse{{"set", "FILE", "Frequency="}, "'' is not a valid floating point value"},
-        Misuse{{"set", "FILE", "--new"}, "NAME=VALUE is required"}, Misuse{{"read"}, "OUT is required"},
+        Misuse{{"set", "FILE", "--new"}, "exists: set --new replaces it only with --force"}, Misuse{{"read"}, "OUT is required"},
         Misuse{{"read", "x.eep", "--lpt", "3"}, "--lpt"}, Misuse{{"write", "FILE", "--count", "0"}, "--count"},
         Misuse{{"write", "FILE", "--offsets", "8,8,8"}, "expected four offsets from 0 to 8"},
         Misuse{{"write", "FILE", "--offsets", "1,2,3,9"}, "expected four offsets from 0 to 8"},

@@ -36,7 +36,7 @@ TEST(Program, ExitStatusesReachTheShell) {
   EXPECT_EQ(run_program("diff " + file + " " + dir / "b.eep").status, 1);
   const Finished missing = run_program("show " + dir / "missing.eep");
   EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.out, "File open error\n");
+  EXPECT_EQ(missing.out, "File open error: " + dir / "missing.eep" + ": No such file or directory\n");
   EXPECT_EQ(run_program("").status, 2);
 }
 

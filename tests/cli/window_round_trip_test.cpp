@@ -93,7 +93,7 @@ TEST_F(CliWindowTest, WindowShowAndSetAgreeOnRandomForms) {
     EXPECT_EQ(settings, values);
 
     // The values, in show's order, set on the defaults: the same file.
-    std::vector<std::string> args{"set", dir / "again.eep", "--new"};
+    std::vector<std::string> args{"set", dir / "again.eep", "--new", "--force"};
     for (const auto& [name, value] : settings.items()) {
       ASSERT_FALSE(value.is_null()) << name;
       args.push_back(name + "=" + (value.is_string() ? value.get<std::string>() : value.dump()));

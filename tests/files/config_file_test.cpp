@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -237,6 +238,101 @@ TEST_F(ConfigFile, SaveThroughSymlinkReplacesTheFileItNames) {
   ASSERT_EQ(save_image(path("dangling.eep"), sample_image(6)), SaveResult::ok);
   EXPECT_TRUE(fs::is_symlink(path("dangling.eep")));
   EXPECT_EQ(read_file("sub/later.eep"), bytes_of(sample_image(6)));
+}
+
+}  // namespace
+
+namespace {
+
+// The reason a load or save gives beside its result, for the message that
+// names the file: the system's words, or a short file's size.
+TEST_F(ConfigFile, EveryFailureSaysWhy) {
+  fs::create_directory(path("folder"));
+  ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+  fs::create_symlink("loop2", path("loop1"));
+  fs::create_symlink("loop1", path("loop2"));
+  write_file("ten.eep", Bytes(10, 1));
+  write_file("one.eep", Bytes(1, 1));
+  write_file("empty.eep", {});
+  Bytes longer = bytes_of(sample_image(1));
+  longer.resize(300, 0xEE);
+  write_file("long.eep", longer);
+
+  struct Load {
+    std::string name;
+    LoadResult result;
+    std::string reason;
+  };
+  for (const Load& c : std::vector<Load>{
+           {"missing.eep", LoadResult::open_error, "No such file or directory"},
+           {"nowhere/a.eep", LoadResult::open_error, "No such file or directory"},
+           {"folder", LoadResult::open_error, "Is a directory"},
+           {"fifo", LoadResult::open_error, "not a regular file"},
+           {"loop1", LoadResult::open_error, "Too many levels of symbolic links"},
+           {"ten.eep", LoadResult::read_error, "10 bytes, a configuration file has 256"},
+           {"one.eep", LoadResult::read_error, "1 byte, a configuration file has 256"},
+           {"empty.eep", LoadResult::read_error, "0 bytes, a configuration file has 256"},
+           {"long.eep", LoadResult::ok, ""},
+       }) {
+    SCOPED_TRACE(c.name);
+    Image image{};
+    FileReason reason;
+    EXPECT_EQ(load_image(path(c.name), image, &reason), c.result);
+    EXPECT_EQ(reason.text(), c.reason);
+  }
+  FileReason reason;
+  Image image{};
+  ASSERT_EQ(load_image(path("long.eep"), image, &reason), LoadResult::ok);
+  EXPECT_EQ(reason.bytes, 300U);  // what a caller saving over it cuts away
+  EXPECT_EQ(load_configuration(path("ten.eep"), image, &reason), OpenRefusal::read_error);
+  EXPECT_EQ(reason.bytes, 10U);
+
+  struct Save {
+    std::string name;
+    std::string reason;
+  };
+  for (const Save& c : std::vector<Save>{{"nowhere/a.eep", "No such file or directory"},
+                                         {"folder", "Is a directory"},
+                                         {"folder/", "Is a directory"},
+                                         {"fifo", "not a regular file"},
+                                         {"loop1", "Too many levels of symbolic links"},
+                                         {"", "No such file or directory"}}) {
+    SCOPED_TRACE(c.name);
+    FileReason why;
+    EXPECT_EQ(save_image(c.name.empty() ? "" : path(c.name), sample_image(2), &why), SaveResult::open_error);
+    EXPECT_EQ(why.text(), c.reason);
+  }
+  FileReason saved;
+  saved.error = EIO;  // a reason from before is not kept
+  ASSERT_EQ(save_image(path("new.eep"), sample_image(2), &saved), SaveResult::ok);
+  EXPECT_EQ(saved.text(), "");
+}
+
+// Standard input: its first 256 bytes, however they arrive.
+TEST(ConfigStream, LoadsTheFirst256BytesOrSaysHowManyCame) {
+  struct Case {
+    std::size_t size;
+    LoadResult result;
+    std::string reason;
+  };
+  for (const Case& c : std::vector<Case>{{0, LoadResult::read_error, "0 bytes, a configuration file has 256"},
+                                         {255, LoadResult::read_error, "255 bytes, a configuration file has 256"},
+                                         {256, LoadResult::ok, ""},
+                                         {1000, LoadResult::ok, ""}}) {
+    SCOPED_TRACE(c.size);
+    std::string bytes(c.size, '\0');
+    for (std::size_t i = 0; i < c.size; ++i) bytes[i] = static_cast<char>(sample_image(4)[i % 256]);
+    std::istringstream in(bytes);
+    Image image = sample_image(9);
+    FileReason reason;
+    EXPECT_EQ(load_image(in, image, &reason), c.result);
+    EXPECT_EQ(reason.text(), c.reason);
+    EXPECT_EQ(image, c.result == LoadResult::ok ? sample_image(4) : sample_image(9));
+  }
+  // Judged as a file is: here a checksum that does not add up.
+  std::istringstream in(std::string(256, '\x01'));
+  Image image{};
+  EXPECT_EQ(load_configuration(in, image), OpenRefusal::checksum);
 }
 
 }  // namespace
