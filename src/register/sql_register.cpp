@@ -448,8 +448,11 @@ class SqlRegister final : public Register {
     std::string serial = plan.serial_written;
     if (plan.allocate_serial) {
       std::int64_t next = 0;
+      // Pagers being written on other benches count too, by both serials.
       for (const char* sql : {"SELECT MAX(serial) FROM q5_pagers WHERE length(serial) = 8",
-                              "SELECT MAX(serial) FROM q5_reserved_serials WHERE length(serial) = 8"}) {
+                              "SELECT MAX(serial) FROM q5_reserved_serials WHERE length(serial) = 8",
+                              "SELECT MAX(serial_read) FROM q5_reservations WHERE length(serial_read) = 8",
+                              "SELECT MAX(serial_written) FROM q5_reservations WHERE length(serial_written) = 8"}) {
         if (const auto highest = number(text(db_->query(sql)[0][0]))) next = std::max(next, *highest + 1);
       }
       next = std::max(next, number(plan.serial_written).value_or(0));
