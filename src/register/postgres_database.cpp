@@ -1,6 +1,8 @@
 // The register on a PostgreSQL server, through libpq.
 #include <libpq-fe.h>
 
+#include <cstdlib>
+
 #include "register/database.h"
 
 namespace q5::reg {
@@ -38,7 +40,7 @@ std::string trimmed(const char* message) {
 
 class PostgresDatabase final : public Database {
  public:
-  explicit PostgresDatabase(const std::string& uri) : conn_(PQconnectdb(uri.c_str())) {
+  explicit PostgresDatabase(const std::string& uri) : conn_(connect(uri)) {
     if (conn_ == nullptr) throw DatabaseError("out of memory");
     if (PQstatus(conn_) != CONNECTION_OK) {
       std::string reason = trimmed(PQerrorMessage(conn_));
@@ -51,6 +53,18 @@ class PostgresDatabase final : public Database {
   ~PostgresDatabase() override { PQfinish(conn_); }
 
   Engine engine() const override { return Engine::postgres; }
+
+  // A server that does not answer must not hang the bench: 10 s unless the
+  // URI or PGCONNECT_TIMEOUT says otherwise (the URI's own values override
+  // the ones before it).
+  static PGconn* connect(const std::string& uri) {
+    const char* env_timeout = std::getenv("PGCONNECT_TIMEOUT");
+    const bool default_timeout = env_timeout == nullptr || *env_timeout == '\0';
+    if (!default_timeout) return PQconnectdb(uri.c_str());
+    const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+    const char* values[] = {"10", uri.c_str(), nullptr};
+    return PQconnectdbParams(keywords, values, 1);
+  }
 
   std::vector<Row> query(const std::string& sql, const Params& params) override {
     std::vector<const char*> values;
