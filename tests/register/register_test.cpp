@@ -246,6 +246,12 @@ TEST_P(RegisterTest, AllocatesTheLowestFreeAddressAndTheNextSerial) {
   // `other`), so the next is 00000007; the file's own serial is lower.
   EXPECT_EQ(r.allocated_serial, "00000007");
 
+  // Another bench allocating meanwhile gets the next one, not the reserved one.
+  WritePlan next_bench;
+  next_bench.serial_read = "00000004";
+  next_bench.allocate_serial = true;
+  EXPECT_EQ(reg_->reserve(next_bench).allocated_serial, "00000008");
+
   WritePlan file_higher = plan;
   file_higher.allocate = {};
   file_higher.serial_read = "00000001";
