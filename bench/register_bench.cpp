@@ -17,9 +17,19 @@ namespace {
 
 using namespace q5::reg;
 
-void write_pagers(benchmark::State& state, const Location& location) {
+// state.range(0): how many pagers of the fleet hold an address of the pool already.
+void write_pagers(benchmark::State& state, const Location& location, Database& raw) {
   const auto reg = open_register(location);
   reg->add_pool({"fleet", 10000, 1999999, PoolKind::individual});
+  if (const auto held = state.range(0); held > 0) {
+    PagerEvent first;
+    first.command = "write";
+    reg->record(first);
+    raw.exec("INSERT INTO q5_holdings (address, serial, event_id) SELECT 10000 + i, 'F' || CAST(i AS TEXT), "
+             "(SELECT MIN(id) FROM q5_events) FROM (WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
+             "WHERE i < CAST(? AS BIGINT) - 1) SELECT i FROM n) AS fleet",
+             {std::to_string(held)});
+  }
   q5::image::Image before{};
   q5::image::Image after{};
   before.fill(0x30);
@@ -64,10 +74,14 @@ void BM_RegisterWriteSqlite(benchmark::State& state) {
     state.SkipWithError("no temporary folder");
     return;
   }
-  write_pagers(state, {Location::Kind::sqlite, folder + "/register.sqlite3"});
+  const std::string path = folder + "/register.sqlite3";
+  {
+    const auto raw = open_sqlite(path);
+    write_pagers(state, {Location::Kind::sqlite, path}, *raw);
+  }
   std::filesystem::remove_all(folder);
 }
-BENCHMARK(BM_RegisterWriteSqlite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RegisterWriteSqlite)->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_RegisterWritePostgres(benchmark::State& state) {
   if (std::getenv("PGHOST") == nullptr && std::getenv("PGPORT") == nullptr && std::getenv("PGSERVICE") == nullptr) {
@@ -78,13 +92,15 @@ void BM_RegisterWritePostgres(benchmark::State& state) {
   const auto admin = open_postgres("");
   admin->exec_script("CREATE SCHEMA " + schema);
   try {
-    write_pagers(state, {Location::Kind::postgres, "postgresql://?options=-csearch_path%3D" + schema});
+    const std::string uri = "postgresql://?options=-csearch_path%3D" + schema;
+    const auto raw = open_postgres(uri);
+    write_pagers(state, {Location::Kind::postgres, uri}, *raw);
   } catch (const std::exception& error) {
     state.SkipWithError(error.what());
   }
   admin->exec_script("DROP SCHEMA " + schema + " CASCADE");
 }
-BENCHMARK(BM_RegisterWritePostgres)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RegisterWritePostgres)->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
