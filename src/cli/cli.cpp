@@ -246,7 +246,6 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
          "$XDG_DATA_HOME/q5prog/register.sqlite3.")
       ->option_text("URI|PATH");
   app.add_flag("--no-register", register_choice.none, "Work without a pager register.");
-  const RegisterCommandPtr register_command = add_register_command(app);
 
   ShowOptions show_options;
   CLI::App* show_command = add_command(app, "show", kShowDescription, kShowFooter);
@@ -306,6 +305,8 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
       ->add_option("--log", write_options.log,
                    "Append a row for every attempt to the batch log CSV (created with its header when new).")
       ->option_text("CSV");
+
+  const RegisterCommandPtr register_command = add_register_command(app);
 
   try {
     app.parse(argc, argv);
