@@ -8,11 +8,13 @@ project_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # names): the package's shared-library dependencies are found by
 # dpkg-shlibdeps, which needs `file`; the manual pages are made with
 # help2man, and the package check reads them with man and validates the menu
-# entries.
+# entries. The pager register needs SQLite, libpq and libcrypto; its tests
+# run against a throwaway PostgreSQL cluster made by pg_virtualenv.
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-qpa-plugins
   libcli11-dev nlohmann-json3-dev libftdi1-dev
+  libsqlite3-dev libpq-dev libssl-dev postgresql-15 postgresql-common
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-dejavu-extra
   file dpkg-dev help2man man-db desktop-file-utils

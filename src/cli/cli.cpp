@@ -265,6 +265,15 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
   app.require_subcommand(1);
   app.footer(kProgramFooter);
 
+  RegisterChoice register_choice;
+  app.add_option_function<std::string>(
+         "--register", [&register_choice](const std::string& value) { register_choice.value = value; },
+         "The pager register: a postgresql:// URI (passwords from ~/.pgpass, PGPASSWORD or a service file, never "
+         "in the URI) or an SQLite file. Default: $Q5PROG_REGISTER, else "
+         "$XDG_DATA_HOME/q5prog/register.sqlite3.")
+      ->option_text("URI|PATH");
+  app.add_flag("--no-register", register_choice.none, "Work without a pager register.");
+
   ShowOptions show_options;
   CLI::App* show_command = add_command(app, "show", kShowDescription, kShowFooter);
   show_command->add_option("FILE", show_options.file, "The configuration file; - reads it from standard input.")->required();
@@ -333,6 +342,8 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
       ->option_text("CSV")
       ->check(given_value());
 
+  const RegisterCommandPtr register_command = add_register_command(app);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -340,7 +351,10 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
   }
 
   const Streams streams{out, err, in};
+  read_options.register_choice = register_choice;
+  write_options.register_choice = register_choice;
   try {
+    if (chosen(*register_command)) return run_register(*register_command, register_choice, streams);
     if (*show_command) return show(show_options, streams);
     if (*diff_command) return diff(diff_options, streams);
     if (*set_command) return set(set_options, streams);

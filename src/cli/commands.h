@@ -3,11 +3,13 @@
 
 #include <array>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/cable_choice.h"
 #include "cli/cli.h"
+#include "register/register.h"
 
 namespace q5::cli {
 
@@ -15,6 +17,15 @@ struct Streams {
   std::ostream& out;
   std::ostream& err;
   std::istream& in;
+};
+
+// The global --register and --no-register, given before the command.
+struct RegisterChoice {
+  std::optional<std::string> value;  // --register URI|PATH
+  bool none = false;                 // --no-register
+  // Resolved against $Q5PROG_REGISTER and the default file (the simulated
+  // pager's with `simulated`). Throws reg::RegisterError (a password in the URI).
+  reg::Location location(bool simulated) const;
 };
 
 struct ShowOptions {
@@ -42,6 +53,7 @@ int set(const SetOptions& options, Streams streams);
 struct ReadOptions {
   std::string out;
   CableChoice cable;
+  RegisterChoice register_choice;
 };
 int read(const ReadOptions& options, Streams streams, const Environment& environment);
 
@@ -54,7 +66,20 @@ struct WriteOptions {
   std::array<int, kAddressRows> offsets{};  // sc_autoinc1 to 4
   bool auto_serial = false;                 // the serial's "Auto" box
   std::string log;                          // the batch log; empty: none
+  RegisterChoice register_choice;
 };
 int write(const WriteOptions& options, Streams streams, const Environment& environment);
+
+// register: pools, look-ups, restore and export of the pager register.
+struct RegisterCommand;  // its parsed options, in register_commands.cpp
+struct RegisterCommandDeleter {
+  void operator()(RegisterCommand* command) const;
+};
+using RegisterCommandPtr = std::unique_ptr<RegisterCommand, RegisterCommandDeleter>;
+// Adds `register` and its subcommands to the program.
+RegisterCommandPtr add_register_command(CLI::App& app);
+// Whether the command line chose `register`.
+bool chosen(const RegisterCommand& command);
+int run_register(const RegisterCommand& command, const RegisterChoice& choice, Streams streams);
 
 }  // namespace q5::cli
