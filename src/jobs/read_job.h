@@ -4,6 +4,7 @@
 // the form, the command line saves them) stays with the caller.
 #pragma once
 
+#include "jobs/register_use.h"
 #include "jobs/report.h"
 #include "link/pager_session.h"
 
@@ -12,6 +13,9 @@ namespace q5::jobs {
 struct ReadSettings {
   // See WriteSettings::log_cable_cause.
   bool log_cable_cause = true;
+  // Every read is an event of the register; a read that could not be
+  // recorded still works, and says so.
+  RegisterUse reg;
 };
 
 // ok and model_refused carry the pager's bytes. A link error or a port in

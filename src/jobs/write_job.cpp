@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "files/batch_log.h"
+#include "image/codec.h"
 #include "image/number_text.h"
 #include "rules/address_rules.h"
 #include "rules/batch_row.h"
@@ -22,6 +23,14 @@ std::optional<std::int64_t> number_of(const std::string& text) {
 }
 
 std::string row_text(int row) { return std::to_string(row + 1); }
+
+// The register said no: nothing is written, the link is closed.
+struct RegisterRefusal {
+  std::string text;
+  std::string detail;  // when and where the holder was written
+};
+
+std::string serial_of(const image::Image& image) { return image::decode(image).serial; }
 
 WrittenPager written_pager(const rules::Form& form) {
   WrittenPager pager;
@@ -93,7 +102,12 @@ bool WriteJob::refused() {
 WriteOutcome WriteJob::run() {
   WriteOutcome outcome;
   if (refused()) return outcome;
+  if (!register_ready()) {
+    outcome.register_refused = true;
+    return outcome;
+  }
 
+  std::optional<reg::Reservation> reservation;
   try {
     // The form is encoded before the pager is read; its rules may warn.
     outcome.image = form_.encode();
@@ -105,11 +119,18 @@ WriteOutcome WriteJob::run() {
       // before the image it writes is built.
       form_.prepare_for_write(pager);
       notices();
+      if (settings_.reg.reg) reservation = reserve(pager);
       outcome.image = form_.encode();
       notices();
       return *outcome.image;
-    });
+    }, link::WriteOptions{.all_words = settings_.all_words});
+  } catch (const RegisterRefusal& refusal) {
+    say(Report::Kind::message_box, refusal.text);
+    if (!refusal.detail.empty()) say(Report::Kind::log, refusal.text + ": " + refusal.detail);
+    outcome.register_refused = true;
+    return outcome;
   } catch (const ConversionError& error) {
+    if (reservation) settings_.reg.reg->cancel(*reservation);
     notices();
     say(Report::Kind::error_box, error.what());
     outcome.end = WriteOutcome::End::error;
@@ -124,19 +145,109 @@ WriteOutcome WriteJob::run() {
       say(Report::Kind::done, message);
       outcome.written = written_pager(form_);
       log_attempt(result, outcome);
+      record(result, reservation, outcome);
       step_on();
       break;
     case link::Outcome::model_refused:
       if (result.pager) outcome.image = *result.pager;
       say(Report::Kind::message_box, message);
       log_attempt(result, outcome);
+      record(result, reservation, outcome);
       break;
     default:
       report_failure(result, message);
       log_attempt(result, outcome);
+      record(result, reservation, outcome);
       break;
   }
   return outcome;
+}
+
+// A register that was chosen but cannot be used refuses every write: no
+// pager is written unrecorded. Events this bench kept go over first.
+bool WriteJob::register_ready() {
+  const RegisterUse& use = settings_.reg;
+  std::string why = use.unusable;
+  if (why.empty() && use.reg && use.pending) {
+    try {
+      use.pending->deliver(*use.reg);
+    } catch (const reg::RegisterError& error) {
+      why = error.what();
+    }
+  }
+  if (why.empty()) return true;
+  say(Report::Kind::beep, {});
+  say(Report::Kind::log, "Not written: " + why);
+  say(Report::Kind::message_box, "Not written: " + why);
+  return false;
+}
+
+// In one transaction the register picks what it is asked to allocate and
+// reserves every individual address of this pager, or says whose it is.
+reg::Reservation WriteJob::reserve(const image::Image& pager) {
+  const BenchIdentity identity = this_bench();
+  reg::WritePlan plan;
+  plan.serial_read = serial_of(pager);
+  plan.serial_written = form_.Serial_no.text;
+  for (std::size_t row = 0; row < kRows; ++row) {
+    plan.addresses[row] = {form_.sc_address[row].text, form_.sc_addractv[row].checked};
+  }
+  plan.allocate = settings_.reg.allocate;
+  plan.allocate_serial = settings_.reg.allocate_serial;
+  plan.reassign = settings_.reg.reassign;
+  plan.bench = identity.bench;
+  plan.operator_name = identity.operator_name;
+
+  reg::Reservation reservation;
+  try {
+    reservation = settings_.reg.reg->reserve(plan);
+  } catch (const reg::RegisterError& error) {
+    throw RegisterRefusal{std::string("Not written: ") + error.what(), {}};
+  }
+  for (const std::string& warning : reservation.warnings) say(Report::Kind::log, warning);
+  if (reservation.refusal) throw RegisterRefusal{reservation.refusal->text, reservation.refusal->where_when};
+  for (std::size_t row = 0; row < kRows; ++row) {
+    if (!reservation.allocated[row]) continue;
+    form_.set_text(form_.sc_address[row], *reservation.allocated[row]);
+    form_.set_checked(form_.sc_addractv[row], true);
+  }
+  if (reservation.allocated_serial) form_.set_text(form_.Serial_no, *reservation.allocated_serial);
+  notices();
+  return reservation;
+}
+
+// Every write that reached the session is an event of the register; a
+// verified one also moves the pager's holdings. What the register cannot
+// take now, this bench keeps.
+void WriteJob::record(const link::SessionResult& result, const std::optional<reg::Reservation>& reservation,
+                      WriteOutcome& outcome) {
+  reg::Register* const reg = settings_.reg.reg;
+  if (!reg) return;
+  reg::PagerEvent event = event_from_form(form_, "write", link::write_message(result), cable_.name());
+  event.verified = result.outcome == link::Outcome::ok;
+  if (result.pager) {
+    event.image_before = *result.pager;
+    event.serial_read = serial_of(*result.pager);
+  }
+  if (result.written) {
+    event.image_after = *result.written;
+    event.serial_written = form_.Serial_no.text;
+  }
+  try {
+    reg->record(event, reservation ? &*reservation : nullptr);
+    return;
+  } catch (const reg::RegisterError& error) {
+    outcome.register_deferred = true;
+    std::string line = std::string("Not recorded yet: ") + error.what();
+    try {
+      if (!settings_.reg.pending) throw reg::RegisterError("no place to keep it");
+      settings_.reg.pending->keep(event);
+      line += " - kept on this bench for the register's next command";
+    } catch (const reg::RegisterError& kept) {
+      line += std::string(" - and it could not be kept: ") + kept.what();
+    }
+    say(Report::Kind::log, line);
+  }
 }
 
 // The link-error report: why the cable could not be used (a device

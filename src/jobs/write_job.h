@@ -14,6 +14,7 @@
 #include <string>
 
 #include "image/image.h"
+#include "jobs/register_use.h"
 #include "jobs/report.h"
 #include "link/pager_session.h"
 #include "rules/form.h"
@@ -30,6 +31,11 @@ struct WriteSettings {
   // Two enabled addresses that are equal: refused by the command line,
   // which has no field to hold the technician in.
   bool refuse_equal_addresses = false;
+  // Every word rewritten, not only those that differ from the pager's.
+  bool all_words = false;
+  // The pager register: what a write reserves before the pager is touched
+  // and records afterwards.
+  RegisterUse reg;
 };
 
 // One address row as it went into the pager.
@@ -59,6 +65,12 @@ struct WriteOutcome {
   std::optional<image::Image> image;
   std::optional<WrittenPager> written;  // set for a verified write
   bool batch_log_failed = false;
+  // The register refused the write (an address another pager holds, or the
+  // register could not be used): nothing reached the pager.
+  bool register_refused = false;
+  // The register could not take the event: this bench keeps it and hands
+  // it over at its next command.
+  bool register_deferred = false;
 
   bool verified() const { return end == End::session && session.outcome == link::Outcome::ok; }
 };
@@ -73,6 +85,10 @@ class WriteJob {
 
  private:
   bool refused();
+  bool register_ready();
+  reg::Reservation reserve(const image::Image& pager);
+  void record(const link::SessionResult& result, const std::optional<reg::Reservation>& reservation,
+              WriteOutcome& outcome);
   void report_failure(const link::SessionResult& result, const std::string& message);
   void log_attempt(const link::SessionResult& result, WriteOutcome& outcome);
   void step_on();
