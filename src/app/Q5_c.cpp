@@ -20,6 +20,7 @@
 #include "app/platform.h"
 #include "app/prompts.h"
 #include "image/number_text.h"
+#include "rules/pager_text.h"
 
 TMain_Page* Main_Page = nullptr;
 
@@ -256,6 +257,14 @@ void TMain_Page::bind_form() {
             auto* edit = static_cast<QLineEdit*>(widget);
             connect(edit, &QLineEdit::textChanged, this, [this, c, edit](const QString& text) {
               if (applying_) return;
+              // A paste into a message text keeps what the pager can show.
+              if (c->keys == q5::rules::KeyFilter::pager_text) {
+                const std::string kept = q5::rules::keep_storable_insert(c->text, to_latin1(text));
+                if (kept != to_latin1(text)) {
+                  edit->setText(from_latin1(kept));
+                  return;
+                }
+              }
               guarded([&] { run([&] { form_.user_edited(*c, to_latin1(text)); }); });
               // Edited back within its limit, the field takes no more again.
               edit->setMaxLength(widget_max_length(*c, edit->text().size()));
@@ -347,6 +356,8 @@ void TMain_Page::connect_handlers() {
         filter = &TMain_Page::FrequencyKeyPress;
         break;
       case q5::rules::KeyFilter::pager_text:
+        filter = &TMain_Page::pager_text_key_press;
+        break;
       case q5::rules::KeyFilter::any:
         break;
     }

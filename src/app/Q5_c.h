@@ -70,6 +70,7 @@ class TMain_Page : public QMainWindow {
   bool sc_address1KeyPress(QKeyEvent* key);
   bool Num_messageKeyPress(QKeyEvent* key);
   bool FrequencyKeyPress(QKeyEvent* key);
+  bool pager_text_key_press(QKeyEvent* key);  // the message texts
 
   // Image.
   void encode_image();

@@ -5,6 +5,7 @@
 
 #include "app/Q5_c.h"
 #include "app/field_events.h"
+#include "rules/pager_text.h"
 
 namespace {
 
@@ -34,6 +35,13 @@ bool TMain_Page::Num_messageKeyPress(QKeyEvent* key) {
   // Digits only; Backspace too is refused (text goes with Delete or by
   // typing over a selection). No beep.
   return !(q5::rules::digit_key_passes(typed_latin1(key)) || is_harmless_shortcut(key));
+}
+
+// Digits, letters (shown as capitals) and space: what the pager can show.
+bool TMain_Page::pager_text_key_press(QKeyEvent* key) {
+  if (q5::rules::pager_text_key_passes(typed_latin1(key)) || is_harmless_shortcut(key)) return false;
+  beep();
+  return true;
 }
 
 void TMain_Page::run_rule(void (q5::rules::Form::*rule)()) {

@@ -10,6 +10,7 @@
 #include "image/number_text.h"
 #include "rules/address_rules.h"
 #include "rules/field_rules.h"
+#include "rules/pager_text.h"
 
 namespace q5::rules {
 
@@ -27,9 +28,9 @@ Edit make_edit(std::string name, std::string text, std::size_t max_length, KeyFi
   return Edit{std::move(name), std::move(text), max_length, false, true, keys, on_change, on_exit};
 }
 
-// The message texts: capitals only.
+// The message texts: digits, capitals and space, which the pager can show.
 Edit make_text(std::string name, std::string text, std::size_t max_length) {
-  return Edit{std::move(name), std::move(text), max_length, true, true, KeyFilter::any, {}, {}};
+  return Edit{std::move(name), std::move(text), max_length, true, true, KeyFilter::pager_text, {}, {}};
 }
 
 List make_list(std::string name, std::vector<std::string> items, int index, Handler on_change = {}) {
@@ -439,6 +440,7 @@ void Form::user_left(Edit& edit) {
 std::optional<std::string> Form::type_over(Edit& edit, std::string_view text) {
   const bool address_like = edit.keys == KeyFilter::address;
   const bool digits_only = edit.keys == KeyFilter::digits;
+  const bool pager_text = edit.keys == KeyFilter::pager_text;
   const auto refused = [&edit](char c) { return edit.name + ": the field does not take '" + std::string(1, c) + "'"; };
 
   // What each key inserts, worked out before anything is typed so that a
@@ -447,7 +449,8 @@ std::optional<std::string> Form::type_over(Edit& edit, std::string_view text) {
   std::size_t length = 0;
   bool after_automatic_point = false;
   for (const char c : text) {
-    if (c == '\b' || (address_like && !address_key_passes(c)) || (digits_only && !digit_key_passes(c))) {
+    if (c == '\b' || (address_like && !address_key_passes(c)) || (digits_only && !digit_key_passes(c)) ||
+        (pager_text && !pager_text_key_passes(c))) {
       return refused(c);
     }
     std::string inserted(1, edit.upper_case ? upper_case_latin1(c) : c);

@@ -275,12 +275,12 @@ class Form {
   std::optional<std::string> type_over(Edit& edit, std::string_view text);
 
   // ---------------------------------------------------------- settings
-  // One setting of a configuration file made as the technician makes it in
-  // the window: `value` (Latin-1) typed over the field and the field left,
-  // the item picked from the list, the box clicked ("true" or "false"), the
-  // button pressed. Returns why it cannot be made: a setting no file holds,
-  // a key or length the field refuses, an item the list does not have or a
-  // greyed list, which the technician could not choose.
+  // One setting made as in the window: `value` (Latin-1) typed and the field
+  // left, the item picked (case and runs of spaces aside), the box clicked
+  // ("true" or "false"), the button pressed. Returns why it cannot be made:
+  // no such setting, a key, length or text the field refuses, no such item
+  // (saying what to set with one of another firmware or band), or a greyed
+  // list (saying what enables it), which the technician could not choose.
   std::optional<std::string> assign(std::string_view name, std::string_view value);
   struct Setting {
     std::string name;
@@ -298,9 +298,9 @@ class Form {
   // band picks the step list, and again once the step is chosen; what the
   // rules say before that second typing is about a frequency it replaces,
   // and is dropped. Stops at the first refusal or error box, the form then
-  // holding the settings before it.
+  // holding the settings before it. Equal enabled addresses are refused.
   std::optional<Refusal> assign(const std::vector<Setting>& settings);
-  // Why `name` is no setting a file holds (with the names that are), or
+  // Why `name` is no setting a file holds (with the closest that is), or
   // nullopt.
   std::optional<std::string> unknown_setting(std::string_view name);
 

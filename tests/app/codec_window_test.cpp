@@ -32,14 +32,6 @@ std::string first_difference(const Image& actual, const Image& expected) {
   return "";
 }
 
-// The default image with some bytes changed, sealed again.
-Image default_with(const std::map<std::size_t, std::uint8_t>& bytes) {
-  Image img = kDefaultImage;
-  for (const auto& [offset, value] : bytes) img[offset] = value;
-  q5::image::seal(img);
-  return img;
-}
-
 class CodecWindowTest : public WindowTest {
  protected:
   Image encode_form() {

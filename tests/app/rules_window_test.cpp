@@ -388,6 +388,25 @@ TEST_F(RulesWindowTest, DigitFieldsRefuseEveryOtherKey) {
   }
 }
 
+// The message texts take digits, letters (as capitals) and space, and beep at
+// anything else; a paste keeps only what the pager can show.
+TEST_F(RulesWindowTest, MessageTextsTakeOnlyWhatThePagerCanShow) {
+  for (QLineEdit* field : {ui().Hello_msg, ui().T_only_msg[1], ui().N_canned_msg[19]}) {
+    SCOPED_TRACE(field->objectName().toStdString());
+    prompts.clear();
+    focus(field);
+    field->selectAll();
+    QTest::keyClicks(field, "a!b-1 .");
+    EXPECT_EQ(field->text(), "AB1 ");
+    EXPECT_EQ(prompts.beeps, 3);
+    field->selectAll();
+    field->insert("x?y\u00e9z");  // as a paste
+    EXPECT_EQ(field->text(), "XYZ");
+    EXPECT_EQ(window->form().Hello_msg.text, ui().Hello_msg->text().toStdString());
+  }
+  EXPECT_EQ(prompts.beeps, 3);
+}
+
 // --- Mouse-only lists ---------------------------------------------------------------
 
 class MouseOnlyLists : public RulesWindowTest {

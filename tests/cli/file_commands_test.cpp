@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FileCommandsTest, SetAppliesTheFieldRulesWithTheirWarnings) {
   const CliRun run = run_cli({"set", dir / "f.eep", "--new", "Num_message=13", "Serial_no=42", "Hello_msg=good day",
-                              "Urgent_call_addr=ADDRESS 2", "Urgent_call_tone=TONE B", "Password=7", "sc_address1=8",
+                              "Urgent_call_addr=address  2", "Urgent_call_tone=TONE B", "Password=7", "sc_address1=8",
                               "Full_msg=false", "CtRadio=Uncollectible codeword"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(lines_of(run.err), (std::vector<std::string>{"The number of message value range out,the max is 12  "}));
@@ -200,8 +200,15 @@ INSTANTIATE_TEST_SUITE_P(
         Misuse{{"diff", "FILE"}, "B is required"}, Misuse{{"set", "FILE"}, "NAME=VALUE is required"},
         Misuse{{"set", "FILE", "Baud_rate"}, "expected NAME=VALUE"},
         Misuse{{"set", "FILE", "Baud=2400 bps"},
-               "\"Baud\" is not a setting of a configuration file; the settings "
-               "are: sc_addractv1 sc_address1"},
+               "\"Baud\" is not a setting of a configuration file; did you mean Baud_rate?"},
+        Misuse{{"set", "FILE", "Hello_msg=HELLO WORLD!"},
+               "Hello_msg: \"!\" cannot be stored in the pager (digits, A-Z and space only)"},
+        Misuse{{"set", "FILE", "Hello_msg=Gr\xC3\xBC\xC3\x9F" "e"}, "Hello_msg: \"\xC3\xBC\xC3\x9F\" cannot be stored"},
+        Misuse{{"set", "FILE", "Frequency_step=12.5kHz"},
+               "Frequency_step has no item \"12.5kHz\" with FirmwareVer R1; set FirmwareVer=R2 with it"},
+        Misuse{{"set", "FILE", "Dup_msg_rejection_chekbox=false", "Dup_msg_time=2 min"},
+               "set Dup_msg_rejection_chekbox=true with it"},
+        Misuse{{"set", "FILE", "sc_address3=2004008"}, "sc_address3 holds sc_address2's address 2004008"},
         // Kept by the window, but not in a file.
         Misuse{{"set", "FILE", "CheckBox1=true"}, "\"CheckBox1\" is not a setting"},
         Misuse{{"set", "FILE", "sc_autoinc1=8"}, "\"sc_autoinc1\" is not a setting"},

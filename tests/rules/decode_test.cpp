@@ -4,35 +4,17 @@
 // choice event) is tested in tests/app.
 #include <gtest/gtest.h>
 
-#include <map>
-
-#include "image/codec.h"
 #include "image/number_text.h"
-#include "rules/form.h"
+#include "rules/form_probe.h"
 #include "support/default_image.h"
 
 namespace q5::rules {
 namespace {
 
 using image::Image;
+using test::default_with;
 using test::kDefaultImage;
 using Kind = Notice::Kind;
-
-// The default image with some bytes changed, sealed again.
-Image default_with(const std::map<std::size_t, std::uint8_t>& bytes) {
-  Image img = kDefaultImage;
-  for (const auto& [offset, value] : bytes) img[offset] = value;
-  image::seal(img);
-  return img;
-}
-
-std::vector<std::string> of_kind(const std::vector<Notice>& notices, Kind kind) {
-  std::vector<std::string> texts;
-  for (const Notice& n : notices) {
-    if (n.kind == kind) texts.push_back(n.text);
-  }
-  return texts;
-}
 
 class Decode : public ::testing::Test {
  protected:
@@ -63,7 +45,7 @@ TEST_F(Decode, StoredCodesSelectTheirPositions) {
     EXPECT_EQ((form.*list).text(), text) << what;
     EXPECT_EQ((form.*list).index < 0, !*text) << what;
   }
-  EXPECT_TRUE(of_kind(form.take_notices(), Kind::error).empty());
+  EXPECT_TRUE(logged(form.take_notices(), Kind::error).empty());
   // A code the canned-command list has no item for leaves it as it was.
   form.select(form.CannedMsg_command, 2);
   for (const std::uint8_t code : {0x00, 0x12}) {
@@ -112,7 +94,7 @@ TEST_F(Decode, StoredFrequencyOnItsRasterIsNotMoved) {
     EXPECT_EQ(form.Frequency_step.text(), step);
     EXPECT_EQ(form.encode(), img);
   }
-  EXPECT_TRUE(of_kind(form.take_notices(), Kind::error).empty());
+  EXPECT_TRUE(logged(form.take_notices(), Kind::error).empty());
 }
 
 // A digit above 9 upsets the address or frequency rule; the technician hears
@@ -126,7 +108,7 @@ TEST_F(Decode, OddDigitsGiveOneErrorAndTheDecodeGoesOn) {
   image::text_to_codes("THE END", &img[238], 14);
   image::seal(img);
   form.decode(img);
-  EXPECT_EQ(of_kind(form.take_notices(), Kind::error), std::vector<std::string>{"'20:4000' is not a valid integer value"});
+  EXPECT_EQ(logged(form.take_notices(), Kind::error), std::vector<std::string>{"'20:4000' is not a valid integer value"});
   EXPECT_EQ(form.sc_address[0].text, "20:4000");
   EXPECT_EQ(form.sc_address[2].text, ";004016");
   EXPECT_EQ(form.sc_address[3].text, "2004024");
@@ -139,7 +121,7 @@ TEST_F(Decode, OddDigitsGiveOneErrorAndTheDecodeGoesOn) {
   img[16] = 0x20;
   image::seal(img);
   form.decode(img);
-  EXPECT_EQ(of_kind(form.take_notices(), Kind::error),
+  EXPECT_EQ(logged(form.take_notices(), Kind::error),
             std::vector<std::string>{"'1:8.97500' is not a valid floating point value"});
   EXPECT_EQ(form.Hello_msg.text, "THE END       ");
   // Such a form cannot be encoded until the frequency is mended.
@@ -162,9 +144,9 @@ TEST_F(Decode, StoredNumbersGoThroughTheChangeRule) {
     form.decode(default_with({{offset, value}}));
     EXPECT_EQ((form.*field).text, shown);
     const std::vector<Notice> notices = form.take_notices();
-    EXPECT_EQ(of_kind(notices, Kind::log), warning.empty() ? std::vector<std::string>{} : std::vector{warning});
-    EXPECT_EQ(of_kind(notices, Kind::beep).size(), warning.empty() ? 0u : 1u);
-    EXPECT_TRUE(of_kind(notices, Kind::error).empty());
+    EXPECT_EQ(logged(notices, Kind::log), warning.empty() ? std::vector<std::string>{} : std::vector{warning});
+    EXPECT_EQ(logged(notices, Kind::beep).size(), warning.empty() ? 0u : 1u);
+    EXPECT_TRUE(logged(notices, Kind::error).empty());
   }
 }
 
