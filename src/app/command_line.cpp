@@ -69,16 +69,13 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
     batch_log_chosen = true;
   };
   app.add_flag_callback("--help", [&] { decide(CommandLine::Action::help); })
-      ->disable_flag_override()
       ->trigger_on_parse();
   app.add_flag_callback("--version", [&] { decide(CommandLine::Action::version); })
-      ->disable_flag_override()
       ->trigger_on_parse();
   app.add_flag_callback("--no-batch-log", [&] {
        choose_batch_log();
        line.batch_log = BatchLog::off;
      })
-      ->disable_flag_override()
       ->trigger_on_parse();
   // Its value is taken whole, even when it looks like an option.
   app.add_option_function<std::string>("--batch-log", [&](const std::string& file) {
@@ -95,16 +92,36 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
      })
       ->trigger_on_parse();
 
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  // A flag given a value, and a --batch-log= with none, are refused where
+  // they stand; CLI11 would take "--help=true" as the flag and the word after
+  // "--batch-log=" as its value.
+  constexpr const char* kFlagWithValue = "--q5-flag-given-a-value";
+  app.add_option_function<std::string>(kFlagWithValue, [&](const std::string& flag) {
+       if (const auto mistake = left_over_mistake(app)) refuse(*mistake);
+       refuse(flag + " takes no value");
+     })
+      ->trigger_on_parse()
+      ->group("");
+  std::vector<std::string> words;
+  bool options_ended = false;
+  for (const std::string& argument : arguments) {
+    options_ended = options_ended || argument == "--";
+    const std::string name = argument.substr(0, argument.find('='));
+    if (!options_ended && name != argument && (name == "--help" || name == "--version" || name == "--no-batch-log")) {
+      words.insert(words.end(), {kFlagWithValue, name});
+    } else if (!options_ended && argument == "--batch-log=") {
+      words.insert(words.end(), {"--batch-log", ""});
+    } else {
+      words.push_back(argument);
+    }
+  }
+  std::vector<std::string> reversed(words.rbegin(), words.rend());
   try {
     app.parse(reversed);
   } catch (const Decided& decided) {
     return decided.line;
-  } catch (const CLI::ArgumentMismatch& error) {
-    // A flag given a value, or --batch-log at the end of the line.
-    const std::string what = error.what();
-    const auto given = what.find(" was given a disallowed flag override");
-    if (given != std::string::npos) return refused("--" + what.substr(0, given) + " takes no value");
+  } catch (const CLI::ArgumentMismatch&) {
+    // The one option that takes a value, at the end of the line.
     return refused("--batch-log needs a FILE");
   } catch (const CLI::ParseError& error) {
     return refused(error.what());
