@@ -21,6 +21,7 @@
 #include "app/platform.h"
 #include "app/prompts.h"
 #include "image/number_text.h"
+#include "rules/pager_text.h"
 
 TMain_Page* Main_Page = nullptr;
 
@@ -182,7 +183,6 @@ void TMain_Page::sync() {
   syncing_ = true;
   do {
     sync_again_ = false;
-    (void)form_.take_changes();  // already shown as they happened
     q5::jobs::pass_on_notices(form_, [this](const q5::jobs::Report& report) { play(report); });
   } while (sync_again_);
   syncing_ = false;
@@ -247,6 +247,14 @@ void TMain_Page::bind_form() {
             auto* edit = static_cast<QLineEdit*>(widget);
             connect(edit, &QLineEdit::textChanged, this, [this, c, edit](const QString& text) {
               if (applying_) return;
+              // A paste into a message text keeps what the pager can show.
+              if (c->keys == q5::rules::KeyFilter::pager_text) {
+                const std::string kept = q5::rules::keep_storable_insert(c->text, to_latin1(text));
+                if (kept != to_latin1(text)) {
+                  edit->setText(from_latin1(kept));
+                  return;
+                }
+              }
               guarded([&] { run([&] { form_.user_edited(*c, to_latin1(text)); }); });
               // Edited back within its limit, the field takes no more again.
               edit->setMaxLength(widget_max_length(*c, edit->text().size()));
@@ -350,19 +358,31 @@ void TMain_Page::connect_handlers() {
   on_action(ui.ReadFromPager1, &TMain_Page::ReadFromPager1Click);
   on_action(ui.Aboutcpp1, &TMain_Page::Aboutcpp1Click);
 
-  auto on_key = [this](QWidget* widget, bool (TMain_Page::*filter)(QKeyEvent*)) {
-    events_->on_key_press(widget, [this, filter](QKeyEvent* key) { return (this->*filter)(key); });
-  };
-  for (std::size_t row = 0; row < 4; ++row) {
-    on_key(ui.sc_address[row], &TMain_Page::sc_address1KeyPress);
-    on_key(ui.sc_framno[row], &TMain_Page::Num_messageKeyPress);
-  }
-  for (QLineEdit* re : {ui.E512bs1, ui.E512bs3, ui.E1200bs1, ui.E1200bs3, ui.E2400bs1, ui.E2400bs3}) {
-    on_key(re, &TMain_Page::sc_address1KeyPress);
-  }
-  on_key(ui.Frequency, &TMain_Page::FrequencyKeyPress);
-  for (QLineEdit* digits : {ui.Serial_no, ui.Special_vib_time, ui.Num_message, ui.Password}) {
-    on_key(digits, &TMain_Page::Num_messageKeyPress);
+  // Each field's key filter, as its catalogue entry names it.
+  for (const q5::rules::NamedControl& named : form_.controls()) {
+    const auto* const* edit = std::get_if<q5::rules::Edit*>(&named.control);
+    const auto bound = bindings_.find(std::string(named.name));
+    if (!edit || bound == bindings_.end()) continue;
+    bool (TMain_Page::*filter)(QKeyEvent*) = nullptr;
+    switch ((*edit)->keys) {
+      case q5::rules::KeyFilter::address:
+        filter = &TMain_Page::sc_address1KeyPress;
+        break;
+      case q5::rules::KeyFilter::digits:
+        filter = &TMain_Page::Num_messageKeyPress;
+        break;
+      case q5::rules::KeyFilter::frequency:
+        filter = &TMain_Page::FrequencyKeyPress;
+        break;
+      case q5::rules::KeyFilter::pager_text:
+        filter = &TMain_Page::pager_text_key_press;
+        break;
+      case q5::rules::KeyFilter::any:
+        break;
+    }
+    if (filter) {
+      events_->on_key_press(bound->second.widget, [this, filter](QKeyEvent* key) { return (this->*filter)(key); });
+    }
   }
 
   // Every list but the firmware version is changed with the mouse only.

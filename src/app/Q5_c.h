@@ -4,8 +4,9 @@
 // that form in Qt widgets. A user's edit, choice, click or leaving a field
 // goes into the form, whose handler runs there; what the handler changed is
 // then shown, and what it asked for (log lines, beeps, error boxes, the
-// focus given back) is done, in order. The handlers named after a control
-// and an event stay methods of this class and delegate to the form.
+// focus given back) is done, in order. Each control's handlers and key
+// filter come from its entry in the form's catalogue; the key filters act
+// on the widget and so are methods of this class.
 //
 // Handlers may throw q5::ConversionError: the slot Qt calls catches it (see
 // guarded()), so an error ends the handler and any command that called it,
@@ -70,51 +71,19 @@ class TMain_Page : public QMainWindow {
   void N31Click();  // the USB cable
   bool usb_chosen() const { return usb_chosen_; }
 
-  // Frequency and step list.
-  bool FrequencyKeyPress(QKeyEvent* key);  // true: the key was used up
-  void FrequencyExit();
-  void Frequency_stepChange();
-  void FirmwareVerChange();
+  // The key filters the catalogue names for the fields (true: the key was
+  // used up).
+  bool sc_address1KeyPress(QKeyEvent* key);
+  bool Num_messageKeyPress(QKeyEvent* key);
+  bool FrequencyKeyPress(QKeyEvent* key);
+  bool pager_text_key_press(QKeyEvent* key);  // the message texts
 
   // Image.
   void encode_image();
   void decode_image();
 
-  // Address rows (row 0 is row 1).
-  bool sc_address1KeyPress(QKeyEvent* key);
-  void sc_addressChange(int row);
-  void sc_addressExit(int row);
-  void sc_addractvClick(int row);
-  void sc_autoincChange(int row) { (void)row; }  // the offsets are read by the address advance only
-  bool check_address_diff();
-  void advance_addresses();
-  void sc_address1Change() { sc_addressChange(0); }
-  void sc_address2Change() { sc_addressChange(1); }
-  void sc_address3Change() { sc_addressChange(2); }
-  void sc_address4Change() { sc_addressChange(3); }
-  void sc_address1Exit() { sc_addressExit(0); }
-  void sc_address2Exit() { sc_addressExit(1); }
-  void sc_address3Exit() { sc_addressExit(2); }
-  void sc_address4Exit() { sc_addressExit(3); }
-
-  // Option interlocks and numeric fields.
-  void CanMsg_checkboxClick();
-  void Date_time_disp_checkboxClick();
-  void Vib_patternChange();
-  void Special_vib_timeChange();
-  void Num_messageChange();   // the exit rule of Num_message
-  void MaxCannedmsgChange();  // the change rule of Num_message
-  void Serial_noExit();
-  void PasswordExit();
-  void Alert_typeChange();
-  void Unread_reminderClick();
-  void Dup_msg_rejection_chekboxClick();
-  void Out_range_func_checkboxClick();
-  void Hand_code_pss_checkboxClick();
-  void Urgent_call_addrChange();
-  void lcdmannulCBChange();
-  void ModelCBChange();
-  bool Num_messageKeyPress(QKeyEvent* key);
+  // Runs one of the form's rules as an event does and shows its outcome.
+  void run_rule(void (q5::rules::Form::*rule)());
 
   // Files.
   void Save1Click();

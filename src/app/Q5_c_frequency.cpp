@@ -1,5 +1,5 @@
-// The frequency field and its step list. The rules and the arithmetic are
-// the form's and q5::image's; the key filter acts on the widget.
+// The frequency field's key filter. The rules and the arithmetic are the
+// form's and q5::image's; the key filter acts on the widget.
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -27,9 +27,3 @@ bool TMain_Page::FrequencyKeyPress(QKeyEvent* key) {
   }
   return false;
 }
-
-void TMain_Page::FrequencyExit() { run([this] { form_.FrequencyExit(); }); }
-
-void TMain_Page::Frequency_stepChange() { run([this] { form_.Frequency_stepChange(); }); }
-
-void TMain_Page::FirmwareVerChange() { run([this] { form_.FirmwareVerChange(); }); }

@@ -1,9 +1,12 @@
 #include "app/command_line.h"
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <utility>
+
+#include <CLI/CLI.hpp>
 
 #include "files/batch_log.h"
 
@@ -15,10 +18,6 @@ namespace q5::app {
 
 namespace {
 
-constexpr std::string_view kBatchLogOption = "--batch-log";
-constexpr std::string_view kNoBatchLogOption = "--no-batch-log";
-constexpr std::string_view kEndOfOptions = "--";
-
 CommandLine refused(std::string error) {
   CommandLine line;
   line.action = CommandLine::Action::usage_error;
@@ -26,66 +25,108 @@ CommandLine refused(std::string error) {
   return line;
 }
 
-// "--name=value" split at its first '='; no value when there is none.
-struct Option {
-  std::string_view name;
-  std::optional<std::string_view> value;
+// Ends the reading at once: --help or --version, or the first mistake.
+struct Decided {
+  CommandLine line;
 };
 
-Option split_option(std::string_view argument) {
-  const auto equals = argument.find('=');
-  if (equals == std::string_view::npos) return {argument, std::nullopt};
-  return {argument.substr(0, equals), argument.substr(equals + 1)};
-}
+[[noreturn]] void refuse(std::string error) { throw Decided{refused(std::move(error))}; }
 
-bool is_option(std::string_view argument) { return argument.size() > 1 && argument.front() == '-'; }
+// What was left over so far, each word where it stood: an unknown option, or
+// a second FILE. The "--" that ends the options is no word of its own.
+std::optional<std::string> left_over_mistake(const CLI::App& app) {
+  for (const std::string& word : app.remaining()) {
+    if (word == "--") continue;
+    if (word.size() > 1 && word.front() == '-') return "unknown option '" + word.substr(0, word.find('=')) + "'";
+    return "only one FILE can be opened";
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
+// Read from left to right, as a technician reads it: --help and --version
+// answer at once, the first mistake ends the reading, and "--" ends the
+// options so that a FILE may start with a dash. The words CLI11 cannot place
+// are kept in their order; a decision looks at them first.
 CommandLine parse_command_line(const std::vector<std::string>& arguments) {
   CommandLine line;
   bool batch_log_chosen = false;
-  bool options_ended = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (options_ended || !is_option(argument)) {
-      if (!line.file.empty()) return refused("only one FILE can be opened");
-      if (argument.empty()) return refused("FILE is empty");
-      line.file = argument;
-      continue;
-    }
-    if (argument == kEndOfOptions) {
-      options_ended = true;
-      continue;
-    }
-    const Option option = split_option(argument);
-    if (option.name == "--help" || option.name == "--version") {
-      if (option.value) return refused(std::string(option.name) + " takes no value");
-      line.action = option.name == "--help" ? CommandLine::Action::help : CommandLine::Action::version;
-      return line;
-    }
-    if (option.name != kBatchLogOption && option.name != kNoBatchLogOption) {
-      return refused("unknown option '" + std::string(option.name) + "'");
-    }
-    // Two choices of the log would leave the technician's record to the
-    // order of the words: refuse them instead of guessing.
-    if (batch_log_chosen) return refused("choose the batch log once: --batch-log FILE or --no-batch-log");
+  CLI::App app;
+  app.set_help_flag();
+  app.allow_extras();
+  const auto decide = [&app](CommandLine::Action action) {
+    if (const auto mistake = left_over_mistake(app)) refuse(*mistake);
+    CommandLine decided;
+    decided.action = action;
+    throw Decided{decided};
+  };
+  // Two choices of the log would leave the technician's record to the order
+  // of the words: refuse them instead of guessing.
+  const auto choose_batch_log = [&] {
+    if (const auto mistake = left_over_mistake(app)) refuse(*mistake);
+    if (batch_log_chosen) refuse("choose the batch log once: --batch-log FILE or --no-batch-log");
     batch_log_chosen = true;
-    if (option.name == kNoBatchLogOption) {
-      if (option.value) return refused("--no-batch-log takes no value");
-      line.batch_log = BatchLog::off;
-      continue;
+  };
+  app.add_flag_callback("--help", [&] { decide(CommandLine::Action::help); })
+      ->trigger_on_parse();
+  app.add_flag_callback("--version", [&] { decide(CommandLine::Action::version); })
+      ->trigger_on_parse();
+  app.add_flag_callback("--no-batch-log", [&] {
+       choose_batch_log();
+       line.batch_log = BatchLog::off;
+     })
+      ->trigger_on_parse();
+  // Its value is taken whole, even when it looks like an option.
+  app.add_option_function<std::string>("--batch-log", [&](const std::string& file) {
+       choose_batch_log();
+       if (file.empty()) refuse("--batch-log needs a FILE");
+       line.batch_log = BatchLog::chosen_file;
+       line.batch_log_file = file;
+     })
+      ->trigger_on_parse();
+  app.add_option_function<std::string>("FILE", [&](const std::string& file) {
+       if (const auto mistake = left_over_mistake(app)) refuse(*mistake);
+       if (file.empty()) refuse("FILE is empty");
+       line.file = file;
+     })
+      ->trigger_on_parse();
+
+  // A flag given a value, and a --batch-log= with none, are refused where
+  // they stand; CLI11 would take "--help=true" as the flag and the word after
+  // "--batch-log=" as its value.
+  constexpr const char* kFlagWithValue = "--q5-flag-given-a-value";
+  app.add_option_function<std::string>(kFlagWithValue, [&](const std::string& flag) {
+       if (const auto mistake = left_over_mistake(app)) refuse(*mistake);
+       refuse(flag + " takes no value");
+     })
+      ->trigger_on_parse()
+      ->group("");
+  std::vector<std::string> words;
+  bool options_ended = false;
+  for (const std::string& argument : arguments) {
+    options_ended = options_ended || argument == "--";
+    const std::string name = argument.substr(0, argument.find('='));
+    if (!options_ended && name != argument && (name == "--help" || name == "--version" || name == "--no-batch-log")) {
+      words.insert(words.end(), {kFlagWithValue, name});
+    } else if (!options_ended && argument == "--batch-log=") {
+      words.insert(words.end(), {"--batch-log", ""});
+    } else {
+      words.push_back(argument);
     }
-    std::string file;
-    if (option.value) {
-      file = *option.value;
-    } else if (i + 1 < arguments.size()) {
-      file = arguments[++i];
-    }
-    if (file.empty()) return refused("--batch-log needs a FILE");
-    line.batch_log = BatchLog::chosen_file;
-    line.batch_log_file = file;
   }
+  std::vector<std::string> reversed(words.rbegin(), words.rend());
+  try {
+    app.parse(reversed);
+  } catch (const Decided& decided) {
+    return decided.line;
+  } catch (const CLI::ArgumentMismatch&) {
+    // The one option that takes a value, at the end of the line.
+    return refused("--batch-log needs a FILE");
+  } catch (const CLI::ParseError& error) {
+    return refused(error.what());
+  }
+  if (const auto mistake = left_over_mistake(app)) return refused(*mistake);
   return line;
 }
 

@@ -2,9 +2,9 @@
 //
 //   q5prog [--batch-log FILE | --no-batch-log] [FILE]
 //
-// Read before Qt starts, so that --help and --version answer (and a bad
-// command line is refused) without a display: help2man makes the man pages
-// from them at build time. No Qt here, by design.
+// Read with CLI11 before Qt starts, so that --help and --version answer (and
+// a bad command line is refused) without a display: help2man makes the man
+// pages from them at build time. No Qt here, by design.
 #pragma once
 
 #include <optional>

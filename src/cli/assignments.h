@@ -1,6 +1,5 @@
-// NAME=VALUE assignments applied to the form as a technician would make
-// them in the window: typed into a field and the field left, an item picked
-// from a list, a box clicked.
+// NAME=VALUE assignments: parsed here, made by the form as a technician
+// would make them in the window (q5::rules::Form::assign).
 #pragma once
 
 #include <optional>
@@ -25,13 +24,12 @@ std::optional<Assignment> parse_assignment(const std::string& argument);
 // names that can be; nullopt when it can.
 std::optional<std::string> unknown_setting(rules::Form& form, const std::string& name);
 
-// Applies the assignments: FirmwareVer, Frequency and Frequency_step first,
-// in that order, then the others in their order. The warnings the rules
+// Makes the assignments in the form's order for them. The warnings the rules
 // give go to `err` as they come, each once (see report_notices_once). False
-// when an assignment was refused (a key or length the field refuses, an
-// unknown or greyed item, a value that is not true or false, an error box of
-// the rules), after saying why on `err`; the form may then hold the
-// assignments before it.
+// when an assignment was refused (a value that is no Latin-1 text, a key or
+// length the field refuses, an unknown or greyed item, a value that is not
+// true or false, an error box of the rules), after saying why on `err`; the
+// form may then hold the assignments before it.
 bool apply_assignments(rules::Form& form, const std::vector<Assignment>& assignments, std::ostream& err,
                        std::set<std::string>& printed);
 

@@ -32,7 +32,6 @@ constexpr std::uint8_t kDeselect = 0x00;
 constexpr std::uint8_t kSelectBit0 = kPagerCable.cs;
 constexpr std::uint8_t kSelectBit1 = kPagerCable.cs | kPagerCable.di;
 constexpr std::uint8_t kRelease = kPagerCable.release;
-constexpr std::uint8_t kDoMask = kPagerCable.data_out;
 
 // The two parallel ports the program offers and their ppdev devices.
 struct LptPort {

@@ -10,6 +10,7 @@
 #include "image/number_text.h"
 #include "rules/address_rules.h"
 #include "rules/field_rules.h"
+#include "rules/pager_text.h"
 
 namespace q5::rules {
 
@@ -17,15 +18,28 @@ namespace {
 
 constexpr std::size_t kAddressDigits = 7;
 
-Edit make_edit(std::string name, std::string text, std::size_t max_length = 0, bool upper_case = false) {
-  return Edit{std::move(name), std::move(text), max_length, upper_case, true};
+Handler rule(void (Form::*handler)()) { return Handler{handler, nullptr, 0}; }
+Handler row_rule(void (Form::*handler)(int), std::size_t row) {
+  return Handler{nullptr, handler, static_cast<int>(row)};
 }
 
-List make_list(std::string name, std::vector<std::string> items, int index) {
-  return List{std::move(name), std::move(items), index, true};
+Edit make_edit(std::string name, std::string text, std::size_t max_length, KeyFilter keys, Handler on_change = {},
+               Handler on_exit = {}) {
+  return Edit{std::move(name), std::move(text), max_length, false, true, keys, on_change, on_exit};
 }
 
-Check make_check(std::string name, bool checked) { return Check{std::move(name), checked, true}; }
+// The message texts: digits, capitals and space, which the pager can show.
+Edit make_text(std::string name, std::string text, std::size_t max_length) {
+  return Edit{std::move(name), std::move(text), max_length, true, true, KeyFilter::pager_text, {}, {}};
+}
+
+List make_list(std::string name, std::vector<std::string> items, int index, Handler on_change = {}) {
+  return List{std::move(name), std::move(items), index, true, on_change};
+}
+
+Check make_check(std::string name, bool checked, Handler on_click = {}) {
+  return Check{std::move(name), checked, true, on_click};
+}
 
 std::string numbered(const char* family, std::size_t i) { return family + std::to_string(i + 1); }
 
@@ -43,6 +57,11 @@ int to_int(const Edit& edit) { return strict_to_int(edit.text); }
 }  // namespace
 
 // ------------------------------------------------------------ small parts
+
+void Handler::operator()(Form& form) const {
+  if (rule) (form.*rule)();
+  if (row_rule) (form.*row_rule)(row);
+}
 
 std::string List::text() const {
   if (index < 0 || index >= static_cast<int>(items.size())) return {};
@@ -78,90 +97,99 @@ char upper_case_latin1(char c) {
 
 // ------------------------------------------------------------ the controls
 
+// The catalogue: each control with its items, default, limits, key filter
+// and the handlers its events run.
 Form::Form() {
+  using K = KeyFilter;
   const char* const addresses[4] = {"2004000", "2004008", "2004016", "2004024"};
   for (std::size_t i = 0; i < 4; ++i) {
-    sc_addractv[i] = make_check(numbered("sc_addractv", i), true);
-    sc_address[i] = make_edit(numbered("sc_address", i), addresses[i], kAddressDigits);
-    sc_framno[i] = make_edit(numbered("sc_framno", i), "0", 1);
+    sc_addractv[i] = make_check(numbered("sc_addractv", i), true, row_rule(&Form::sc_addractvClick, i));
+    sc_address[i] = make_edit(numbered("sc_address", i), addresses[i], kAddressDigits, K::address,
+                              row_rule(&Form::sc_addressChange, i), row_rule(&Form::sc_addressExit, i));
+    sc_framno[i] = make_edit(numbered("sc_framno", i), "0", 1, K::digits);
+    // The offsets are read by the address advance only.
     sc_autoinc[i] = make_list(numbered("sc_autoinc", i), {"0", "1", "2", "3", "4", "5", "6", "7", "8"}, 0);
   }
   PLL_select = make_list("PLL_select", {"KS8809", "SM5170"}, 1);
   Baud_rate = make_list("Baud_rate", {"2400 bps", "512   bps", "1200 bps"}, 2);
-  Frequency = make_edit("Frequency", "138.97500", 9);
-  Frequency_step = make_list("Frequency_step", {"6.25kHz", "5kHz"}, 0);
+  Frequency = make_edit("Frequency", "138.97500", 9, K::frequency, {}, rule(&Form::FrequencyExit));
+  Frequency_step = make_list("Frequency_step", {"6.25kHz", "5kHz"}, 0, rule(&Form::Frequency_stepChange));
   Date_polarity = make_list("Date_polarity", {"NORMAL", "INVERT"}, 0);
-  Serial_no = make_edit("Serial_no", "12345678", 8);
+  Serial_no = make_edit("Serial_no", "12345678", 8, K::digits, {}, rule(&Form::Serial_noExit));
   CheckBox1 = make_check("CheckBox1", false);
-  Hello_msg = make_edit("Hello_msg", "HAPPY EVERYDAY", 14, true);
-  ModelCB = make_list("ModelCB", {"Orbit", "Normal"}, 0);
+  Hello_msg = make_text("Hello_msg", "HAPPY EVERYDAY", 14);
+  ModelCB = make_list("ModelCB", {"Orbit", "Normal"}, 0, rule(&Form::ModelCBChange));
   ModelCB.enabled = false;
-  FirmwareVer = make_list("FirmwareVer", {"R1", "R2"}, 0);
+  FirmwareVer = make_list("FirmwareVer", {"R1", "R2"}, 0, rule(&Form::FirmwareVerChange));
   FirmwareVer.enabled = false;
   Daily_Alarm_checkbox = make_check("Daily_Alarm_checkbox", true);
-  Date_time_disp_checkbox = make_check("Date_time_disp_checkbox", true);
+  Date_time_disp_checkbox = make_check("Date_time_disp_checkbox", true, rule(&Form::Date_time_disp_checkboxClick));
   Sleep_timer_checkbox = make_check("Sleep_timer_checkbox", true);
   Pager_off_menu_checkbox = make_check("Pager_off_menu_checkbox", true);
 
-  E512bs1 = make_edit("E512bs1", "03");
-  E512bs3 = make_edit("E512bs3", "09");
-  E1200bs1 = make_edit("E1200bs1", "31");
-  E1200bs3 = make_edit("E1200bs3", "31");
-  E2400bs1 = make_edit("E2400bs1", "31");
-  E2400bs3 = make_edit("E2400bs3", "31");
+  E512bs1 = make_edit("E512bs1", "03", 0, K::address);
+  E512bs3 = make_edit("E512bs3", "09", 0, K::address);
+  E1200bs1 = make_edit("E1200bs1", "31", 0, K::address);
+  E1200bs3 = make_edit("E1200bs3", "31", 0, K::address);
+  E2400bs1 = make_edit("E2400bs1", "31", 0, K::address);
+  E2400bs3 = make_edit("E2400bs3", "31", 0, K::address);
 
   const std::vector<std::string> address_items{"DISABLE", "ADDRESS 1", "ADDRESS 2", "ADDRESS 3", "ADDRESS 4", "ALL"};
   Alert_reset = make_list("Alert_reset", address_items, 0);
-  Urgent_call_addr = make_list("Urgent_call_addr", address_items, 0);
+  Urgent_call_addr = make_list("Urgent_call_addr", address_items, 0, rule(&Form::Urgent_call_addrChange));
   Urgent_call_tone = make_list("Urgent_call_tone", {"DISABLE", "TONE A", "TONE B", "TONE C", "TONE D", "ALL"}, 0);
   Select_tone = make_list("Select_tone", {"ABCD+Music", "TONE+Music"}, 0);
   Alert_duration = make_list("Alert_duration", {"1", "2", "3", "4", "8", "16", "32", "64"}, 5);
   Alert_type = make_list("Alert_type",
-                         {"T/V/T+V/M", "V/T/T+V/M", "T/V/T+V", "V/T/T+V", "T/M", "V/M", "T only", "V only", "T+V"}, 0);
-  Vib_pattern = make_list("Vib_pattern", {"1+1+1...1Hz", "A/B/C/D", "Special", "Continuous"}, 0);
-  Special_vib_time = make_edit("Special_vib_time", "12", 2);
+                         {"T/V/T+V/M", "V/T/T+V/M", "T/V/T+V", "V/T/T+V", "T/M", "V/M", "T only", "V only", "T+V"}, 0,
+                         rule(&Form::Alert_typeChange));
+  Vib_pattern = make_list("Vib_pattern", {"1+1+1...1Hz", "A/B/C/D", "Special", "Continuous"}, 0,
+                          rule(&Form::Vib_patternChange));
+  // Its exit rule is the password's.
+  Special_vib_time = make_edit("Special_vib_time", "12", 2, K::digits, rule(&Form::Special_vib_timeChange),
+                               rule(&Form::PasswordExit));
   Time_format = make_list("Time_format", {"24 hr", "12 hr"}, 1);
   Date_format = make_list("Date_format", {"DD/MM", "MM/DD"}, 0);
   Char_set = make_list("Char_set", {"0..9AU -][", "0..9ABCDE "}, 0);
 
-  CanMsg_checkbox = make_check("CanMsg_checkbox", true);
+  CanMsg_checkbox = make_check("CanMsg_checkbox", true, rule(&Form::CanMsg_checkboxClick));
   CannedMsg_command = make_list("CannedMsg_command", {"--", "[[", "]]"}, 0);
   const char* const tone_only[4] = {"TONE ONLY A", "TONE ONLY B ", "TONE ONLY C ", "TONE ONLY D "};
-  for (std::size_t i = 0; i < T_only_msg.size(); ++i) {
-    T_only_msg[i] = make_edit(numbered("T_only_msg", i), tone_only[i], 12, true);
-  }
+  for (std::size_t i = 0; i < T_only_msg.size(); ++i) T_only_msg[i] = make_text(numbered("T_only_msg", i), tone_only[i], 12);
   const char* const canned[20] = {"PLEASE", "CALL  ", "ME    ", "YOU", "IN",  "AT",   "OFFICE", "MEET",  "HOME",  "TO",
                                   "GO",     "WHY",    "WHERE",  "WHAT", "WHO", "HOW", "TIME",   "DATE", "HAPPY", "SCHOOL"};
-  for (std::size_t i = 0; i < N_canned_msg.size(); ++i) {
-    N_canned_msg[i] = make_edit(numbered("N_canned_msg", i), canned[i], 6, true);
-  }
+  for (std::size_t i = 0; i < N_canned_msg.size(); ++i) N_canned_msg[i] = make_text(numbered("N_canned_msg", i), canned[i], 6);
 
-  Dup_msg_rejection_chekbox = make_check("Dup_msg_rejection_chekbox", true);
+  Dup_msg_rejection_chekbox =
+      make_check("Dup_msg_rejection_chekbox", true, rule(&Form::Dup_msg_rejection_chekboxClick));
   Dup_msg_time = make_list("Dup_msg_time", {"1 min", "2 min", "3 min", "4 min", "5 min", "6 min"}, 0);
   Repeat_msg_tone = make_list("Repeat_msg_tone", {"Short", "Long"}, 0);
   Msg_time_stamp_checkbox = make_check("Msg_time_stamp_checkbox", true);
   Message_status_checkbox = make_check("Message_status_checkbox", true);
   Unread_disp_checkbox = make_check("Unread_disp_checkbox", true);
-  Unread_reminder = make_check("Unread_reminder", true);
+  Unread_reminder = make_check("Unread_reminder", true, rule(&Form::Unread_reminderClick));
   Uread_reminder_time = make_list("Uread_reminder_time", {"30 minutes", "continuous"}, 0);
-  Full_msg = make_check("Full_msg", true);
+  // Its click runs the canned messages' rule, which reads only their box.
+  Full_msg = make_check("Full_msg", true, rule(&Form::CanMsg_checkboxClick));
   Error_eduction_checkbox = make_check("Error_eduction_checkbox", true);
   Protect_menu_checkbox = make_check("Protect_menu_checkbox", true);
   Message_order = make_list("Message_order", {"Decrement", "Increment"}, 0);
-  Num_message = make_edit("Num_message", "12", 2);
+  Num_message = make_edit("Num_message", "12", 2, K::digits, rule(&Form::MaxCannedmsgChange),
+                          rule(&Form::Num_messageChange));
 
-  Hand_code_pss_checkbox = make_check("Hand_code_pss_checkbox", true);
+  Hand_code_pss_checkbox = make_check("Hand_code_pss_checkbox", true, rule(&Form::Hand_code_pss_checkboxClick));
   Baud_handcode_checkbox = make_check("Baud_handcode_checkbox", true);
   Freq_handcode_checkbox = make_check("Freq_handcode_checkbox", true);
   Addr_handcode_checkbox = make_check("Addr_handcode_checkbox", true);
-  Password = make_edit("Password", "7316", 4);
+  Password = make_edit("Password", "7316", 4, K::digits, {}, rule(&Form::PasswordExit));
 
   OTA_autotime_checkbox = make_check("OTA_autotime_checkbox", true);
   OTA_poweroff_checkbox = make_check("OTA_poweroff_checkbox", true);
   OTA_msgdel_checkbox = make_check("OTA_msgdel_checkbox", true);
   OTA_alertmode_checkbox = make_check("OTA_alertmode_checkbox", true);
 
-  Out_range_func_checkbox = make_check("Out_range_func_checkbox", true);
+  Out_range_func_checkbox =
+      make_check("Out_range_func_checkbox", true, rule(&Form::Out_range_func_checkboxClick));
   In_out_range = make_list("In_out_range", {"Out", "In"}, 1);
   No_service = make_check("No_service", true);
   std::vector<std::string> minutes;
@@ -170,10 +198,11 @@ Form::Form() {
   Outrange_time = make_list("Outrange_time", minutes, 2);
   LowbattComb = make_list("LowbattComb", {"Normal", "Special"}, 0);
   LcdorderComb = make_list("LcdorderComb", {"Left", "Right"}, 0);
-  lcdmannulCB = make_list("lcdmannulCB", {"DISABLE", "ENABLE"}, 1);
+  lcdmannulCB = make_list("lcdmannulCB", {"DISABLE", "ENABLE"}, 1, rule(&Form::lcdmannulCBChange));
 
   Re1Chk = make_check("Re1Chk", false);
-  Re2Chk = make_check("Re2Chk", false);
+  // Its click runs the date display's rule, which reads only that box.
+  Re2Chk = make_check("Re2Chk", false, rule(&Form::Date_time_disp_checkboxClick));
   Re3Chk = make_check("Re3Chk", false);
   ORCTChk = make_check("ORCTChk", false);
   CtRadio = Radio{"CtRadio",
@@ -264,7 +293,6 @@ std::optional<ControlRef> Form::find(std::string_view name) {
 // ------------------------------------------------------------ notices
 
 void Form::changed(const std::string& name) {
-  if (std::find(changes_.begin(), changes_.end(), name) == changes_.end()) changes_.push_back(name);
   if (change_listener_) change_listener_(name);
 }
 
@@ -294,7 +322,6 @@ void Form::guarded(const std::function<void()>& handler) {
 
 std::vector<Notice> Form::take_notices() { return std::exchange(notices_, {}); }
 
-std::vector<std::string> Form::take_changes() { return std::exchange(changes_, {}); }
 
 // ------------------------------------------------------------ events by code
 
@@ -362,41 +389,22 @@ void Form::set_enabled(Check& check, bool enabled) {
   changed(check.name);
 }
 
-// The handlers each control's events are bound to.
+// Each control's events run the handlers its catalogue entry names.
 void Form::fire_change(Edit& edit) {
   guarded([&] {
-    for (int row = 0; row < 4; ++row) {
-      if (&edit == &sc_address[static_cast<std::size_t>(row)]) sc_addressChange(row);
-    }
-    if (&edit == &Special_vib_time) Special_vib_timeChange();
-    if (&edit == &Num_message) MaxCannedmsgChange();
+    if (edit.on_change) edit.on_change(*this);
   });
 }
 
 void Form::fire_click(Check& check) {
   guarded([&] {
-    for (int row = 0; row < 4; ++row) {
-      if (&check == &sc_addractv[static_cast<std::size_t>(row)]) sc_addractvClick(row);
-    }
-    if (&check == &Date_time_disp_checkbox || &check == &Re2Chk) Date_time_disp_checkboxClick();
-    if (&check == &CanMsg_checkbox || &check == &Full_msg) CanMsg_checkboxClick();
-    if (&check == &Dup_msg_rejection_chekbox) Dup_msg_rejection_chekboxClick();
-    if (&check == &Unread_reminder) Unread_reminderClick();
-    if (&check == &Hand_code_pss_checkbox) Hand_code_pss_checkboxClick();
-    if (&check == &Out_range_func_checkbox) Out_range_func_checkboxClick();
+    if (check.on_click) check.on_click(*this);
   });
 }
 
 void Form::fire_choice(List& list) {
   guarded([&] {
-    // The offsets are read by the address advance only.
-    if (&list == &Frequency_step) Frequency_stepChange();
-    if (&list == &FirmwareVer) FirmwareVerChange();
-    if (&list == &ModelCB) ModelCBChange();
-    if (&list == &Urgent_call_addr) Urgent_call_addrChange();
-    if (&list == &Alert_type) Alert_typeChange();
-    if (&list == &Vib_pattern) Vib_patternChange();
-    if (&list == &lcdmannulCB) lcdmannulCBChange();
+    if (list.on_change) list.on_change(*this);
   });
 }
 
@@ -425,24 +433,14 @@ void Form::user_chose(Radio& radio, int index) { select(radio, index); }
 
 void Form::user_left(Edit& edit) {
   guarded([&] {
-    for (int row = 0; row < 4; ++row) {
-      if (&edit == &sc_address[static_cast<std::size_t>(row)]) sc_addressExit(row);
-    }
-    if (&edit == &Frequency) FrequencyExit();
-    if (&edit == &Serial_no) Serial_noExit();
-    if (&edit == &Special_vib_time || &edit == &Password) PasswordExit();
-    if (&edit == &Num_message) Num_messageChange();
+    if (edit.on_exit) edit.on_exit(*this);
   });
 }
 
 std::optional<std::string> Form::type_over(Edit& edit, std::string_view text) {
-  const auto is_one_of = [&edit](const auto& family) {
-    return std::any_of(family.begin(), family.end(), [&edit](const Edit& e) { return &e == &edit; });
-  };
-  const bool address_like = is_one_of(sc_address) || &edit == &E512bs1 || &edit == &E512bs3 ||
-                            &edit == &E1200bs1 || &edit == &E1200bs3 || &edit == &E2400bs1 || &edit == &E2400bs3;
-  const bool digits_only = is_one_of(sc_framno) || &edit == &Serial_no || &edit == &Special_vib_time ||
-                           &edit == &Num_message || &edit == &Password;
+  const bool address_like = edit.keys == KeyFilter::address;
+  const bool digits_only = edit.keys == KeyFilter::digits;
+  const bool pager_text = edit.keys == KeyFilter::pager_text;
   const auto refused = [&edit](char c) { return edit.name + ": the field does not take '" + std::string(1, c) + "'"; };
 
   // What each key inserts, worked out before anything is typed so that a
@@ -451,11 +449,12 @@ std::optional<std::string> Form::type_over(Edit& edit, std::string_view text) {
   std::size_t length = 0;
   bool after_automatic_point = false;
   for (const char c : text) {
-    if (c == '\b' || (address_like && !address_key_passes(c)) || (digits_only && !digit_key_passes(c))) {
+    if (c == '\b' || (address_like && !address_key_passes(c)) || (digits_only && !digit_key_passes(c)) ||
+        (pager_text && !pager_text_key_passes(c))) {
       return refused(c);
     }
     std::string inserted(1, edit.upper_case ? upper_case_latin1(c) : c);
-    if (&edit == &Frequency) {
+    if (edit.keys == KeyFilter::frequency) {
       const FrequencyKey key = frequency_key(c, length);
       if (key == FrequencyKey::refuse && c == '.' && after_automatic_point) {
         // The point the field put in by itself is the point the technician meant.

@@ -30,6 +30,31 @@ namespace q5::rules {
 
 constexpr int kNoSelection = -1;
 
+class Form;
+
+// A rule of the form bound to one event of one control: a rule of its own,
+// or a rule of one address row.
+struct Handler {
+  void (Form::*rule)() = nullptr;
+  void (Form::*row_rule)(int) = nullptr;
+  int row = 0;
+  explicit operator bool() const { return rule != nullptr || row_rule != nullptr; }
+  void operator()(Form& form) const;
+};
+
+// What a field does with each key typed into it.
+enum class KeyFilter {
+  any,        // takes every key
+  address,    // digits and Backspace; anything else beeps
+  digits,     // digits only, not even Backspace; the rest is swallowed quietly
+  frequency,  // digits and Backspace, the point coming after the third digit
+  pager_text, // digits, letters (as capitals) and space; anything else beeps
+};
+
+// Every control is described once, where the form creates it: its name,
+// kind, items, default and limits, its key filter and the handlers of its
+// events. The rules, the window and the command line all read that entry.
+
 // A single-line edit. Text is one byte per character (Latin-1), as every
 // text the image stores is.
 struct Edit {
@@ -38,6 +63,9 @@ struct Edit {
   std::size_t max_length = 0;  // 0: no limit
   bool upper_case = false;     // letters show as capitals, typed or set
   bool enabled = true;
+  KeyFilter keys = KeyFilter::any;
+  Handler on_change;
+  Handler on_exit;
 };
 
 // A drop-down list.
@@ -46,6 +74,7 @@ struct List {
   std::vector<std::string> items;
   int index = 0;  // kNoSelection when nothing is shown
   bool enabled = true;
+  Handler on_change;  // an item picked by the user
   // The item shown, or "" when nothing is.
   std::string text() const;
   // The position of `item`, or kNoSelection.
@@ -56,6 +85,7 @@ struct Check {
   std::string name;
   bool checked = false;
   bool enabled = true;
+  Handler on_click;
 };
 
 // The radio group of the Test page.
@@ -244,6 +274,36 @@ class Form {
   // than it takes), having changed nothing then.
   std::optional<std::string> type_over(Edit& edit, std::string_view text);
 
+  // ---------------------------------------------------------- settings
+  // One setting made as in the window: `value` (Latin-1) typed and the field
+  // left, the item picked (case and runs of spaces aside), the box clicked
+  // ("true" or "false"), the button pressed. Returns why it cannot be made:
+  // no such setting, a key, length or text the field refuses, no such item
+  // (saying what to set with one of another firmware or band), or a greyed
+  // list (saying what enables it), which the technician could not choose.
+  std::optional<std::string> assign(std::string_view name, std::string_view value);
+  struct Setting {
+    std::string name;
+    std::string value;  // Latin-1
+  };
+  // Why several settings stopped: a refusal of assign(), or an error box of
+  // the rules, which is then among the notices in its place.
+  struct Refusal {
+    std::string text;
+    bool among_notices = false;
+  };
+  // Several settings in the order a technician makes them: FirmwareVer,
+  // then Frequency, then Frequency_step, then the others as given. With
+  // both a frequency and a step, the frequency is typed first so that its
+  // band picks the step list, and again once the step is chosen; what the
+  // rules say before that second typing is about a frequency it replaces,
+  // and is dropped. Stops at the first refusal or error box, the form then
+  // holding the settings before it. Equal enabled addresses are refused.
+  std::optional<Refusal> assign(const std::vector<Setting>& settings);
+  // Why `name` is no setting a file holds (with the closest that is), or
+  // nullopt.
+  std::optional<std::string> unknown_setting(std::string_view name);
+
   // ---------------------------------------------------------- handlers
   // Address rows (row 0 is row 1).
   void sc_addressChange(int row);
@@ -306,9 +366,6 @@ class Form {
   // ---------------------------------------------------------- for the view
   // What the rules asked for since the last call.
   std::vector<Notice> take_notices();
-  // Names of the controls whose value, items or enabled state changed since
-  // the last call, each once, in the order of their first change.
-  std::vector<std::string> take_changes();
   // Called with a control's name at each change, as it happens, so that a
   // view can follow the form step by step.
   void set_change_listener(std::function<void(const std::string&)> listener) {
@@ -339,7 +396,6 @@ class Form {
   void set_addresses_whole(int first, int second);
 
   std::vector<Notice> notices_;
-  std::vector<std::string> changes_;
   std::function<void(const std::string&)> change_listener_;
   bool decoding_ = false;
   bool decode_error_shown_ = false;

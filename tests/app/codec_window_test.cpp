@@ -32,14 +32,6 @@ std::string first_difference(const Image& actual, const Image& expected) {
   return "";
 }
 
-// The default image with some bytes changed, sealed again.
-Image default_with(const std::map<std::size_t, std::uint8_t>& bytes) {
-  Image img = kDefaultImage;
-  for (const auto& [offset, value] : bytes) img[offset] = value;
-  q5::image::seal(img);
-  return img;
-}
-
 class CodecWindowTest : public WindowTest {
  protected:
   Image encode_form() {
@@ -77,7 +69,7 @@ TEST_F(CodecWindowTest, DefaultFormEncodesToTheDefaultImage) {
 TEST_F(CodecWindowTest, EncodeChecksTheFrequencyOnTheChipWithoutAnItem) {
   ui().PLL_select->setCurrentIndex(-1);
   ui().Frequency->setText("2700.0000");
-  window->FrequencyExit();                  // left: the high-band list
+  window->run_rule(&q5::rules::Form::FrequencyExit);                  // left: the high-band list
   ui().Frequency_step->setCurrentIndex(1);  // "10kHz", so q = count / 10000 = 267860
   ui().Frequency->setText("2700.0000");     // pasted again over the snapped value
   const int lines = log().size();
@@ -139,138 +131,9 @@ TEST_F(CodecWindowTest, DefaultImageGivesTheDefaultForm) {
   EXPECT_EQ(first_difference(encode_form(), kDefaultImage), "");
 }
 
-// One stored byte and the list position it must give; each is shown on
-// whatever the previous one left, as a decode sets every list.
-TEST_F(CodecWindowTest, StoredCodesSelectTheirPositions) {
-  const std::tuple<const char*, std::size_t, std::uint8_t, QComboBox* MainPageForm::*, const char*> cases[] = {
-      {"duration 31", 45, 31, &MainPageForm::Alert_duration, "32"},
-      {"duration 32", 45, 32, &MainPageForm::Alert_duration, "32"},
-      {"duration 5", 45, 5, &MainPageForm::Alert_duration, ""},
-      {"urgent address 7", 47, 0x07, &MainPageForm::Urgent_call_addr, "ALL"},
-      {"urgent address 5", 47, 0x05, &MainPageForm::Urgent_call_addr, "ALL"},
-      {"urgent tone 7", 47, 0x70, &MainPageForm::Urgent_call_tone, "ALL"},
-      {"urgent tone 5", 47, 0x50, &MainPageForm::Urgent_call_tone, "ALL"},
-      {"RX8308 chip", 70, 0xD8, &MainPageForm::PLL_select, ""},
-      {"KS8809 chip", 71, 0xFB, &MainPageForm::PLL_select, "KS8809"},
-      {"step code 0 under R1", 70, 0x18, &MainPageForm::Frequency_step, ""},
-  };
-  for (const auto& [what, offset, value, list, text] : cases) {
-    show_image(default_with({{offset, value}}));
-    EXPECT_EQ(str((ui().*list)->currentText()), text) << what;
-    EXPECT_EQ((ui().*list)->currentIndex() < 0, !*text) << what;
-  }
-  EXPECT_TRUE(prompts.errors.isEmpty());
-}
-
-TEST_F(CodecWindowTest, FirmwareR2BringsTheFourItemList) {
-  show_image(default_with({{43, 0x7F}}));
-  EXPECT_EQ(str(ui().FirmwareVer->currentText()), "R2");
-  EXPECT_EQ(items(ui().Frequency_step), (QStringList{"12.5kHz", "10kHz", "6.25kHz", "5kHz"}));
-  EXPECT_EQ(window->step_offset(), 0);
-  EXPECT_EQ(str(ui().Frequency_step->currentText()), "6.25kHz");  // step code 2 as stored
-  EXPECT_EQ(str(ui().Frequency->text()), "138.97500");
-  // Firmware 0x7F is shown as "R2" and written back as 1.
-  EXPECT_EQ(first_difference(encode_form(), default_with({{43, 1}})), "");
-}
-
-// A stored frequency on its own step's raster stays where it is, though the
-// first item of the list has another raster that would move it.
-TEST_F(CodecWindowTest, StoredFrequencyOnItsRasterIsNotMoved) {
-  const std::tuple<int, int, const char*, const char*> cases[] = {
-      {0, 3, "138.98000", "5kHz"},    // not on 6.25 kHz
-      {1, 1, "459.02000", "20kHz"},   // not on 25 kHz
-      {1, 3, "170.00500", "5kHz"},    // not on 12.5 kHz
-      {0, 3, "300.01000", "10kHz"}};  // not on 12.5 kHz
-  for (const auto& [firmware, step_code, frequency, step] : cases) {
-    SCOPED_TRACE(frequency);
-    Settings s;
-    s.firmware = firmware;
-    s.step_code = step_code;
-    s.frequency = frequency;
-    const Image img = q5::image::encode(s);
-    show_image(img);
-    EXPECT_EQ(str(ui().Frequency->text()), frequency);
-    EXPECT_EQ(str(ui().Frequency_step->currentText()), step);
-    EXPECT_EQ(first_difference(encode_form(), img), "");
-  }
-  EXPECT_TRUE(prompts.errors.isEmpty());
-}
-
-TEST_F(CodecWindowTest, UnknownCannedCommandLeavesTheListAsItWas) {
-  ui().CannedMsg_command->setCurrentIndex(2);
-  show_image(default_with({{72, 0x00}}));
-  EXPECT_EQ(str(ui().CannedMsg_command->currentText()), "]]");
-  show_image(default_with({{72, 0x12}}));
-  EXPECT_EQ(str(ui().CannedMsg_command->currentText()), "]]");
-  show_image(default_with({{72, 0xFF}}));
-  EXPECT_EQ(str(ui().CannedMsg_command->currentText()), "[[");
-}
-
-// A digit above 9 upsets the address or frequency rule; the technician hears
-// of it once per decode, and the rest of the image is still shown.
-TEST_F(CodecWindowTest, OddDigitsGiveOneErrorAndTheDecodeGoesOn) {
-  Image img = kDefaultImage;
-  img[9] = 0xA4;   // address 1: 2, 0, ':', 4, ...
-  img[16] = 0xB0;  // address 3: ';', 0, ...
-  img[56] = 0x1A;  // frequency: 1, ':', 8, ...
-  img[79] = 200;   // a later handler still runs
-  q5::image::text_to_codes("THE END", &img[238], 14);
-  q5::image::seal(img);
-  show_image(img);
-  EXPECT_EQ(prompts.errors, QStringList{"'20:4000' is not a valid integer value"});
-  EXPECT_EQ(str(ui().sc_address[0]->text()), "20:4000");
-  EXPECT_EQ(str(ui().sc_address[2]->text()), ";004016");
-  EXPECT_EQ(str(ui().sc_address[3]->text()), "2004024");
-  EXPECT_EQ(str(ui().Frequency->text()), "1:8.97500");
-  EXPECT_EQ(str(ui().Frequency_step->currentText()), "6.25kHz");
-  EXPECT_EQ(str(ui().Num_message->text()), "12");
-  EXPECT_EQ(str(ui().Hello_msg->text()), "THE END       ");
-
-  img[9] = 0x04;  // the addresses mended, the frequency still odd
-  img[16] = 0x20;
-  q5::image::seal(img);
-  prompts.clear();
-  show_image(img);
-  EXPECT_EQ(prompts.errors, QStringList{"'1:8.97500' is not a valid floating point value"});
-  EXPECT_EQ(str(ui().Hello_msg->text()), "THE END       ");
-  // Such a form cannot be encoded until the frequency is mended.
-  prompts.clear();
-  window->guarded([this] { window->encode_image(); });
-  EXPECT_EQ(prompts.errors, QStringList{"'1:8.97500' is not a valid floating point value"});
-  EXPECT_EQ(first_difference(window->image(), img), "");
-}
-
-// A stored number reaches the field's change rule whole, not cut to the
-// field's two characters.
-TEST_F(CodecWindowTest, StoredNumbersGoThroughTheChangeRule) {
-  const QString too_many = "The number of message value range out,the max is 12  ";
-  const QString too_long = "The Special vibrate time value range out,the max is 12 seconds ";
-  const std::tuple<std::size_t, std::uint8_t, QLineEdit* MainPageForm::*, const char*, QStringList> cases[] = {
-      {79, 200, &MainPageForm::Num_message, "12", {too_many}},
-      {79, 100, &MainPageForm::Num_message, "12", {too_many}},  // "10" if cut to the field's width
-      {79, 7, &MainPageForm::Num_message, "7", {}},
-      {44, 0xF0, &MainPageForm::Special_vib_time, "12", {too_long}},
-      {44, 0x50, &MainPageForm::Special_vib_time, "5", {}}};
-  for (const auto& [offset, value, field, shown, warnings] : cases) {
-    SCOPED_TRACE(std::to_string(offset) + " = " + std::to_string(value));
-    const int lines = log().size();
-    prompts.clear();
-    show_image(default_with({{offset, value}}));
-    EXPECT_EQ(str((ui().*field)->text()), shown);
-    EXPECT_EQ(log().mid(lines), warnings);
-    EXPECT_EQ(prompts.beeps, warnings.size());
-    EXPECT_TRUE(prompts.errors.isEmpty());
-  }
-}
-
-TEST_F(CodecWindowTest, ModelBitSetsTheModelFlag) {
-  show_image(default_with({{80, 0xFE}}));
-  EXPECT_EQ(str(ui().ModelCB->currentText()), "Normal");
-  EXPECT_EQ(window->model_flag(), 0);
-  show_image(kDefaultImage);
-  EXPECT_EQ(str(ui().ModelCB->currentText()), "Orbit");
-  EXPECT_EQ(window->model_flag(), 1);
-}
+// The codes each list position stands for, the step list, the change rules
+// and the error box a decode sets off are the form's (tests/rules); here the
+// widgets follow it.
 
 // --- Events a decode sets off -----------------------------------------------------
 
@@ -283,22 +146,6 @@ TEST_F(CodecWindowTest, AnAddressIsEmptiedThenFilled) {
   show_image(default_with({{11, 0x30}}));
   EXPECT_EQ(str(ui().sc_address[0]->text()), "2004003");
   EXPECT_EQ(str(ui().sc_framno[0]->text()), "3");
-}
-
-TEST_F(CodecWindowTest, CheckBoxesRunTheirHandlers) {
-  // Canned messages off, duplicate rejection off, address row 2 off.
-  show_image(default_with({{81, 0xA2}, {65, 0x27}, {15, 0x8F}}));
-  EXPECT_FALSE(ui().sc_addractv[1]->isChecked());
-  EXPECT_FALSE(ui().sc_address[1]->isEnabled());
-  EXPECT_FALSE(ui().sc_autoinc[1]->isEnabled());
-  EXPECT_FALSE(ui().N_canned_msg[5]->isEnabled());
-  EXPECT_FALSE(ui().T_only_msg[2]->isEnabled());
-  EXPECT_FALSE(ui().CannedMsg_command->isEnabled());
-  EXPECT_FALSE(ui().Dup_msg_time->isEnabled());
-  show_image(kDefaultImage);
-  EXPECT_TRUE(ui().N_canned_msg[5]->isEnabled());
-  EXPECT_TRUE(ui().Dup_msg_time->isEnabled());
-  EXPECT_TRUE(ui().sc_address[1]->isEnabled());
 }
 
 TEST_F(CodecWindowTest, SelectingListsRunsNoListHandler) {
@@ -332,7 +179,7 @@ TEST_F(CodecWindowTest, FormsSetThroughTheControlsEncodeStably) {
       for (int i = 0; i < 8; ++i) typed += static_cast<char>('0' + rng() % 10);
       typed.insert(3, ".");
       ui().Frequency->setText(QString::fromStdString(typed));
-      window->FrequencyExit();
+      window->run_rule(&q5::rules::Form::FrequencyExit);
       s.frequency = str(ui().Frequency->text());
       s.step_code = ui().Frequency_step->currentIndex() + window->step_offset();
     }

@@ -76,6 +76,11 @@ TEST(CommandLineParse, HelpVersionAndMistakes) {
       {{"--batch-log", ""}, Action::usage_error, "--batch-log needs a FILE"},
       {{"--no-batch-log=yes"}, Action::usage_error, "--no-batch-log takes no value"},
       {{"--help=all"}, Action::usage_error, "--help takes no value"},
+      // A flag's own value counts as a value too; "--batch-log=" takes no word after it.
+      {{"--help=true"}, Action::usage_error, "--help takes no value"},
+      {{"--no-batch-log=true"}, Action::usage_error, "--no-batch-log takes no value"},
+      {{"--bogus", "--version=1"}, Action::usage_error, "unknown option '--bogus'"},
+      {{"--batch-log=", "x.eep"}, Action::usage_error, "--batch-log needs a FILE"},
       {{"--batch-log", "a.csv", "--no-batch-log"},
        Action::usage_error,
        "choose the batch log once: --batch-log FILE or --no-batch-log"},

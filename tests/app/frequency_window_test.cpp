@@ -39,7 +39,7 @@ class FrequencyWindowTest : public WindowTest {
   // code, then its rebuild.
   void set_firmware(const char* version) {
     window->ui.FirmwareVer->setCurrentText(version);
-    window->FirmwareVerChange();
+    window->run_rule(&q5::rules::Form::FirmwareVerChange);
   }
 };
 
@@ -203,7 +203,7 @@ TEST_F(FrequencyWindowTest, FirmwareVersionSetByCodeRebuildsOnlyWithItsChangeRul
   EXPECT_EQ(items(steps()), kR1Low);
   EXPECT_EQ(window->step_offset(), 2);
 
-  window->FirmwareVerChange();
+  window->run_rule(&q5::rules::Form::FirmwareVerChange);
   EXPECT_EQ(items(steps()), kR2Low);
   EXPECT_EQ(steps()->currentIndex(), 0);
   EXPECT_EQ(window->step_offset(), 0);

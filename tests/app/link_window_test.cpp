@@ -205,7 +205,7 @@ TEST_F(LinkWindowTest, WriteKeepsTheTechniciansStepWhenThePagersListHasIt) {
     ui().Frequency_step->setCurrentText(step);
     ASSERT_EQ(ui().Frequency_step->currentText(), step);
     ui().Frequency->setText(frequency);
-    window->FrequencyExit();
+    window->run_rule(&q5::rules::Form::FrequencyExit);
     ASSERT_EQ(str(ui().Frequency->text()), frequency);
 
     chip().load(pager_image(pager_firmware, q5::image::kChipSM5170));

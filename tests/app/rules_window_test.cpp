@@ -23,12 +23,6 @@ constexpr const char* kMessagesMaxWarning = "The number of message value range o
 constexpr const char* kMessagesRangeWarning = "The number of message value range out ";
 constexpr const char* kVibrateWarning = "The Special vibrate time value range out,the max is 12 seconds ";
 
-Names numbered(const std::string& stem, int count) {
-  Names names;
-  for (int n = 1; n <= count; ++n) names.insert(stem + std::to_string(n));
-  return names;
-}
-
 class RulesWindowTest : public WindowTest {
  protected:
   QLineEdit* address(int row) { return window->ui.sc_address[row]; }
@@ -202,8 +196,11 @@ TEST_F(RulesWindowTest, EnableBoxGreysItsRowAndKeepsTheValues) {
   ui().sc_addractv[2]->click();
   EXPECT_EQ(changed_controls(before, form()), (Names{"sc_addractv3", "sc_address3", "sc_autoinc3", "sc_framno3"}));
   EXPECT_FALSE(address(2)->isEnabled());
+  EXPECT_FALSE(ui().sc_autoinc[2]->isEnabled());
   ui().sc_addractv[2]->click();
   EXPECT_EQ(form(), before);
+  ui().Date_time_disp_checkbox->click();  // a box that greys other boxes
+  EXPECT_FALSE(ui().Daily_Alarm_checkbox->isEnabled());
 }
 
 struct Advance {
@@ -229,7 +226,7 @@ TEST_P(AddressAdvance, AfterAWrite) {
   prompts.clear();
   const int log_lines = log().size();
 
-  window->advance_addresses();
+  window->run_rule(&q5::rules::Form::advance_addresses);
   settle();
 
   for (int row = 0; row < 4; ++row) EXPECT_EQ(address(row)->text(), c.after[row]) << row + 1;
@@ -263,88 +260,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Interlocks ---------------------------------------------------------------
 
-struct BoxRule {
-  const char* box;
-  Names greyed;  // what unticking the box greys; nothing else changes
-};
-void PrintTo(const BoxRule& c, std::ostream* out) { *out << c.box; }
-
-class BoxInterlock : public RulesWindowTest, public ::testing::WithParamInterface<BoxRule> {};
-
-TEST_P(BoxInterlock, UntickGreysExactlyItsControlsAndTickBringsThemBack) {
-  const BoxRule& rule = GetParam();
-  auto* box = window->findChild<QCheckBox*>(rule.box);
-  ASSERT_NE(box, nullptr);
-  if (!box->isChecked()) box->click();  // from the ticked state
-  const auto ticked = form();
-
-  box->click();
-  Names expected = rule.greyed;
-  expected.insert(rule.box);
-  EXPECT_EQ(changed_controls(ticked, form()), expected);
-  for (const std::string& name : rule.greyed) {
-    EXPECT_FALSE(window->findChild<QWidget*>(QString::fromStdString(name))->isEnabled()) << name;
-  }
-  box->click();
-  EXPECT_EQ(form(), ticked);
-  EXPECT_EQ(prompts.beeps, 0);
-}
-
-Names canned_controls() {
-  Names names = numbered("N_canned_msg", 20);
-  names.merge(numbered("T_only_msg", 4));
-  names.insert("CannedMsg_command");
-  return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, BoxInterlock,
-    ::testing::Values(
-        BoxRule{"CanMsg_checkbox", canned_controls()},
-        BoxRule{"Date_time_disp_checkbox", {"Msg_time_stamp_checkbox", "Daily_Alarm_checkbox", "Sleep_timer_checkbox"}},
-        BoxRule{"Unread_reminder", {"Uread_reminder_time"}}, BoxRule{"Dup_msg_rejection_chekbox", {"Dup_msg_time"}},
-        BoxRule{"Out_range_func_checkbox", {"In_out_range"}}, BoxRule{"Hand_code_pss_checkbox", {"Password"}},
-        // They share a handler with the boxes above but the rule reads only
-        // those boxes.
-        BoxRule{"Full_msg", {}}, BoxRule{"Re2Chk", {}}),
-    [](const auto& info) { return std::string(info.param.box); });
-
-// The shared handlers read their own box, not the sender: with the canned
-// messages off, ticking Full_msg must not bring them back.
-TEST_F(RulesWindowTest, SharedHandlerFollowsItsOwnBoxWhicheverBoxWasClicked) {
-  ui().CanMsg_checkbox->click();
-  ui().Date_time_disp_checkbox->setChecked(false);
-  auto before = form();
-  for (QCheckBox* box : {ui().Full_msg, ui().Full_msg, ui().Re2Chk, ui().Re2Chk}) {
-    box->click();
-    const auto after = form();
-    EXPECT_EQ(changed_controls(before, after), Names{box->objectName().toStdString()});
-    before = after;
-  }
-}
-
-TEST_F(RulesWindowTest, AlertTypeAndVibratePatternGreyThePatternAndItsTime) {
-  for (int item = 0; item < ui().Vib_pattern->count(); ++item) {
-    choose(ui().Vib_pattern, item);
-    EXPECT_EQ(ui().Special_vib_time->isEnabled(), ui().Vib_pattern->itemText(item) == "Special") << item;
-  }
-  choose(ui().Vib_pattern, 2);  // "Special"
-  for (int item = 0; item < ui().Alert_type->count(); ++item) {
-    SCOPED_TRACE(ui().Alert_type->itemText(item).toStdString());
-    choose(ui().Alert_type, item);
-    const bool vibrates = item != 4 && item != 6;
-    EXPECT_EQ(ui().Vib_pattern->isEnabled(), vibrates);
-    EXPECT_EQ(ui().Special_vib_time->isEnabled(), vibrates);
-    EXPECT_EQ(ui().Vib_pattern->currentIndex(), 2);
-  }
-  // Back from "T only" with a plain pattern: the time stays grey.
-  choose(ui().Alert_type, 6);
-  ui().Vib_pattern->setCurrentIndex(3);  // "Continuous", as an image would set it
-  choose(ui().Alert_type, 0);
-  EXPECT_TRUE(ui().Vib_pattern->isEnabled());
-  EXPECT_FALSE(ui().Special_vib_time->isEnabled());
-}
-
+// The interlocks themselves are tested on the form (tests/rules); here a
+// box's click and a list's choice reach the form and grey the widgets.
 TEST_F(RulesWindowTest, UrgentCallToneFollowsTheUrgentCallAddress) {
   const auto start = form();
   choose(ui().Urgent_call_addr, 3);
@@ -352,18 +269,6 @@ TEST_F(RulesWindowTest, UrgentCallToneFollowsTheUrgentCallAddress) {
   EXPECT_TRUE(ui().Urgent_call_tone->isEnabled());
   choose(ui().Urgent_call_addr, 0);
   EXPECT_EQ(form(), start);
-}
-
-TEST_F(RulesWindowTest, ManualLcdOrderDisabledForcesLeftAndGreysTheOrder) {
-  choose(ui().LcdorderComb, 1);  // "Right"
-  const auto before = form();
-  choose(ui().lcdmannulCB, 0);  // "DISABLE"
-  EXPECT_EQ(changed_controls(before, form()), (Names{"LcdorderComb", "lcdmannulCB"}));
-  EXPECT_EQ(ui().LcdorderComb->currentText(), "Left");
-  EXPECT_FALSE(ui().LcdorderComb->isEnabled());
-  choose(ui().lcdmannulCB, 1);  // "ENABLE": the order comes back, still "Left"
-  EXPECT_EQ(ui().LcdorderComb->currentText(), "Left");
-  EXPECT_TRUE(ui().LcdorderComb->isEnabled());
 }
 
 // --- Numeric fields -------------------------------------------------------------
@@ -481,6 +386,25 @@ TEST_F(RulesWindowTest, DigitFieldsRefuseEveryOtherKey) {
     EXPECT_EQ(prompts.beeps, beeps);
     field->setText(text);
   }
+}
+
+// The message texts take digits, letters (as capitals) and space, and beep at
+// anything else; a paste keeps only what the pager can show.
+TEST_F(RulesWindowTest, MessageTextsTakeOnlyWhatThePagerCanShow) {
+  for (QLineEdit* field : {ui().Hello_msg, ui().T_only_msg[1], ui().N_canned_msg[19]}) {
+    SCOPED_TRACE(field->objectName().toStdString());
+    prompts.clear();
+    focus(field);
+    field->selectAll();
+    QTest::keyClicks(field, "a!b-1 .");
+    EXPECT_EQ(field->text(), "AB1 ");
+    EXPECT_EQ(prompts.beeps, 3);
+    field->selectAll();
+    field->insert("x?y\u00e9z");  // as a paste
+    EXPECT_EQ(field->text(), "XYZ");
+    EXPECT_EQ(window->form().Hello_msg.text, ui().Hello_msg->text().toStdString());
+  }
+  EXPECT_EQ(prompts.beeps, 3);
 }
 
 // --- Mouse-only lists ---------------------------------------------------------------

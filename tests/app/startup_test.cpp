@@ -48,7 +48,7 @@ TEST_F(StartupTest, ControlsKeepTheirDefaultsAndThreeMoreAreGreyed) {
 }
 
 TEST_F(StartupTest, AboutFollowsTheModelFlagButTheCaptionDoesNot) {
-  window->ModelCBChange();  // the flag's only writer besides the decoder
+  window->run_rule(&q5::rules::Form::ModelCBChange);  // the flag's only writer besides the decoder
   ASSERT_EQ(window->model_flag(), 0);
   ui().Aboutcpp1->trigger();
   EXPECT_EQ(last_log(), "Q5 Pager programmer,Windows version 1.22");

@@ -13,19 +13,13 @@
 #include "image/codec.h"
 #include "image/frequency.h"
 #include "rules/batch_row.h"
+#include "rules/form_probe.h"
+#include "rules/pager_text.h"
 
 namespace q5::rules {
 namespace {
 
 using Kind = Notice::Kind;
-
-std::vector<std::string> logged(const std::vector<Notice>& notices, Kind kind = Kind::log) {
-  std::vector<std::string> lines;
-  for (const Notice& n : notices) {
-    if (n.kind == kind) lines.push_back(n.text);
-  }
-  return lines;
-}
 
 struct Typing {
   const char* field;
@@ -72,11 +66,31 @@ INSTANTIATE_TEST_SUITE_P(
         Typing{"Num_message", "13", "12", {"The number of message value range out,the max is 12  "}},
         Typing{"Special_vib_time", "15", "12",
                {"The Special vibrate time value range out,the max is 12 seconds "}},
-        // Capitals where the field shows them, also for Latin-1 letters; a
-        // capital outside Latin-1 is what the image would store anyway.
-        Typing{"Hello_msg", "good day", "GOOD DAY"}, Typing{"N_canned_msg1", "\xE9t\xE9", "\xC9T\xC9"},
-        Typing{"N_canned_msg1", "\xFF", "?"}, Typing{"N_canned_msg1", "TOOLONG", std::nullopt},
+        // The message texts: digits, letters as capitals and space, which the
+        // pager can show; an accented letter would be stored as "0".
+        Typing{"Hello_msg", "good day", "GOOD DAY"}, Typing{"N_canned_msg1", "\xE9t\xE9", std::nullopt},
+        Typing{"N_canned_msg1", "\xFF", std::nullopt}, Typing{"N_canned_msg1", "TOOLONG", std::nullopt},
+        Typing{"T_only_msg2", "HI!", std::nullopt}, Typing{"T_only_msg2", "R2 D2", "R2 D2"},
         Typing{"Hello_msg", "", ""}));
+
+// What a message text keeps of a paste, and which characters it names as
+// ones the pager cannot show; the capitals of Latin-1 letters, as set text
+// (a decoded one) shows them.
+TEST(PagerText, PasteKeepsWhatCanBeStoredAndNamesTheRest) {
+  const std::tuple<const char*, const char*, const char*> cases[] = {  // before, after the paste, kept
+      {"HELLO", "HELLO world!", "HELLO WORLD"}, {"AB", "Agr\xFC\xDF" "eB", "AGREB"},
+      {"A!B", "A!xB", "A!XB"},  // a decoded '!' stays where it was
+      {"", "", ""}, {"ABC", "AC", "AC"}};
+  for (const auto& [before, after, kept] : cases) EXPECT_EQ(keep_storable_insert(before, after), kept) << after;
+  EXPECT_EQ(unstorable_characters("HELLO WORLD!!"), "!");
+  EXPECT_EQ(unstorable_characters("Gr\xFC\xDF" "e 42"), "\xFC\xDF");
+  EXPECT_EQ(storable_pager_text("a-b c"), "AB C");
+  for (const char c : {'0', '9', 'A', 'Z', 'a', 'z', ' ', '\b'}) EXPECT_TRUE(pager_text_key_passes(c)) << c;
+  for (const char c : {'!', '.', '-', '\xE9', '\t', '\0'}) EXPECT_FALSE(pager_text_key_passes(c)) << int{c};
+  EXPECT_EQ(upper_case_latin1('\xE9'), '\xC9');
+  EXPECT_EQ(upper_case_latin1('\xF7'), '\xF7');
+  EXPECT_EQ(upper_case_latin1('\xFF'), '?');
+}
 
 TEST(TypeOver, NothingTypedIntoANumberFieldIsTheConversionError) {
   Form form;

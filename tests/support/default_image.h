@@ -2,6 +2,10 @@
 // the window tests.
 #pragma once
 
+#include <cstdint>
+#include <map>
+
+#include "image/codec.h"
 #include "image/image.h"
 
 namespace q5::test {
@@ -26,5 +30,13 @@ inline constexpr q5::image::Image kDefaultImage{
     0x30, 0x30, 0x17, 0x10, 0x1F, 0x1F, 0x28, 0x30, 0x22, 0x12, 0x17, 0x1E, 0x1E, 0x1B, 0x17, 0x10,  // 224
     0x1F, 0x1F, 0x28, 0x30, 0x14, 0x25, 0x14, 0x21, 0x28, 0x13, 0x10, 0x28, 0x00, 0x00, 0x23, 0x6D,  // 240
 };
+
+// The default image with some bytes changed, sealed again.
+inline q5::image::Image default_with(const std::map<std::size_t, std::uint8_t>& bytes) {
+  q5::image::Image img = kDefaultImage;
+  for (const auto& [offset, value] : bytes) img[offset] = value;
+  q5::image::seal(img);
+  return img;
+}
 
 }  // namespace q5::test

@@ -153,11 +153,11 @@ inline void set_form(TMain_Page& window, const q5::image::Settings& s) {
   // item may have moved it).
   text(ui.Frequency, s.frequency);
   ui.FirmwareVer->setCurrentIndex(s.firmware);
-  window.FirmwareVerChange();
+  window.run_rule(&q5::rules::Form::FirmwareVerChange);
   ui.Frequency_step->setCurrentIndex(s.step_code - window.step_offset());
   text(ui.Frequency, s.frequency);
-  window.FrequencyExit();
-  window.Alert_typeChange();
+  window.run_rule(&q5::rules::Form::FrequencyExit);
+  window.run_rule(&q5::rules::Form::Alert_typeChange);
   // As a load leaves them: greyed as the values say, selections untouched.
   ui.Urgent_call_tone->setEnabled(s.urgent_call_addr > 0);
   ui.LcdorderComb->setEnabled(s.lcd_manual != 0);
