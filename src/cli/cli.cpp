@@ -131,7 +131,9 @@ Exit status:
   2   usage errors, a refused file, a value the window would refuse, a file
       that cannot be saved; write: any of these before a pager was written.
   3   write: a pager was written and verified, but FILE could not be saved
-      again.
+      again, the batch log could not be appended, or the register could not
+      take the write (this bench keeps it and hands it over at its next
+      command).
 
 Files:
   write --log CSV appends one row for every attempt to write a pager to the
@@ -341,6 +343,33 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
                    "Append a row for every attempt to the batch log CSV (created with its header when new).")
       ->option_text("CSV")
       ->check(given_value());
+  write_command->add_flag("--all-words", write_options.all_words,
+                          "Write all 128 words of every pager, not only those that differ from what it holds.");
+  write_command
+      ->add_option_function<std::vector<std::string>>(
+          "--allocate",
+          [&write_options](const std::vector<std::string>& values) {
+            for (const std::string& value : values) {
+              const std::size_t equals = value.find('=');
+              const std::string row = value.substr(0, equals);
+              if (equals == std::string::npos || equals + 1 == value.size() || row.size() != 1 || row[0] < '1' ||
+                  row[0] > '4') {
+                throw CLI::ValidationError("--allocate", "expected N=POOL with N from 1 to 4, not " + value);
+              }
+              write_options.allocate[static_cast<std::size_t>(row[0] - '1')] = value.substr(equals + 1);
+            }
+          },
+          "Give address N (1 to 4) of each pager the lowest address of the register's individual pool POOL that "
+          "no pager holds or has reserved, and enable it; several benches allocating at once never get the same "
+          "one. Repeatable.")
+      ->option_text("N=POOL")
+      ->check(given_value());
+  write_command->add_flag("--allocate-serial", write_options.allocate_serial,
+                          "Give each pager the serial number one above the highest the register knows (or the "
+                          "file's own, if that is higher).");
+  write_command->add_flag("--reassign", write_options.reassign,
+                          "Move an address another pager holds in the register to the pager being written "
+                          "(recorded as a reassignment; administrators of a shared register only).");
 
   const RegisterCommandPtr register_command = add_register_command(app);
 

@@ -67,6 +67,10 @@ struct WriteOptions {
   bool auto_serial = false;                 // the serial's "Auto" box
   std::string log;                          // the batch log; empty: none
   RegisterChoice register_choice;
+  bool all_words = false;                                         // every word, not only those that differ
+  std::array<std::optional<std::string>, kAddressRows> allocate;  // --allocate N=POOL
+  bool allocate_serial = false;
+  bool reassign = false;
 };
 int write(const WriteOptions& options, Streams streams, const Environment& environment);
 

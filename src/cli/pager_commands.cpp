@@ -13,6 +13,7 @@
 #include "image/number_text.h"
 #include "jobs/read_job.h"
 #include "jobs/write_job.h"
+#include "register/register.h"
 
 namespace q5::cli {
 
@@ -38,6 +39,29 @@ std::optional<std::string> save_error(files::SaveResult result) {
       return kFileWriteError;
   }
   return kFileWriteError;
+}
+
+// The register the command line chose, open for one command. One that
+// cannot be used says why in `use`, and the write job refuses to write.
+struct OpenedRegister {
+  std::unique_ptr<reg::Register> reg;
+  std::unique_ptr<reg::PendingEvents> pending;
+  jobs::RegisterUse use;
+};
+
+OpenedRegister open_chosen_register(const RegisterChoice& choice, bool simulated) {
+  OpenedRegister opened;
+  try {
+    const reg::Location location = choice.location(simulated);
+    if (location.kind == reg::Location::Kind::none) return opened;
+    opened.pending = std::make_unique<reg::PendingEvents>(reg::default_pending_path(simulated));
+    opened.reg = reg::open_register(location);
+  } catch (const reg::RegisterError& error) {
+    opened.use.unusable = error.what();
+  }
+  opened.use.reg = opened.reg.get();
+  opened.use.pending = opened.pending.get();
+  return opened;
 }
 
 // What a verified pager got, for the technician's record.
@@ -88,12 +112,15 @@ class Batch {
   void report() { (void)report_notices_once(form_, streams_.err, printed_); }
 
   const WriteOptions& options_;
+  OpenedRegister register_;
   Streams streams_;
   const Environment& environment_;
   rules::Form form_ = started_form();
   image::Image file_{};
   int written_ = 0;
   bool save_failed_ = false;
+  // The batch log or the register failed for a pager that was written.
+  bool stop_after_pager_ = false;
   std::set<std::string> printed_;
 };
 
@@ -120,6 +147,10 @@ int Batch::run() {
   }
 
   const std::unique_ptr<OpenedCable> cable = opened(options_.cable, environment_, streams_.err);
+  register_ = open_chosen_register(options_.register_choice, options_.cable.simulated);
+  register_.use.allocate = options_.allocate;
+  register_.use.allocate_serial = options_.allocate_serial;
+  register_.use.reassign = options_.reassign;
   TerminalProgress bar(streams_.err);
   for (int pager = 1; pager <= options_.count; ++pager) {
     if (pager > 1) {
@@ -134,7 +165,7 @@ int Batch::run() {
       case Step::failed:
         return kPagerFailed;
     }
-    if (save_failed_) return kFileNotStepped;
+    if (save_failed_ || stop_after_pager_) return kFileNotStepped;
   }
   return kSuccess;
 }
@@ -154,6 +185,8 @@ Batch::Step Batch::write_one(OpenedCable& cable, link::Progress* progress, int p
   // The chosen port's problem has said why already.
   settings.log_cable_cause = cable.problems().empty();
   settings.refuse_equal_addresses = true;
+  settings.all_words = options_.all_words;
+  settings.reg = register_.use;
   jobs::WriteJob job(form_, cable.access(), progress, ErrorLines(streams_.err, printed_), settings);
   const jobs::WriteOutcome outcome = job.run();
   if (outcome.end != jobs::WriteOutcome::End::session) return Step::stop_before_write;
@@ -161,6 +194,7 @@ Batch::Step Batch::write_one(OpenedCable& cable, link::Progress* progress, int p
 
   streams_.out << written_line(*outcome.written, pager, options_.count) << std::endl;
   ++written_;
+  stop_after_pager_ = outcome.batch_log_failed || outcome.register_deferred;
   save_failed_ = !save_stepped_file();
   if (save_failed_) {
     streams_.err << options_.file << " was not stepped on: the next pager would repeat the serial number and "
@@ -191,6 +225,8 @@ int read(const ReadOptions& options, Streams streams, const Environment& environ
   std::set<std::string> printed;
   jobs::ReadSettings settings;
   settings.log_cable_cause = cable->problems().empty();
+  const OpenedRegister opened_register = open_chosen_register(options.register_choice, options.cable.simulated);
+  settings.reg = opened_register.use;
   const link::SessionResult result = jobs::run_read(cable->access(), environment.progress_bar ? &bar : nullptr,
                                                     ErrorLines(streams.err, printed), settings);
   if (result.outcome != link::Outcome::ok || !result.pager) return kPagerFailed;

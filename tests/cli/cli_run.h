@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +28,12 @@ struct CliRun {
 inline CliRun run_cli(const std::vector<std::string>& args, const q5::cli::Environment& environment = {},
                       const std::string& input = {}) {
   std::vector<std::string> words{"q5prog-cli"};
+  // Without a register unless the test is about one: each test's pagers
+  // would otherwise meet the others' in one register.
+  const bool about_register = std::any_of(args.begin(), args.end(), [](const std::string& a) {
+    return a == "register" || a == "--register" || a == "--no-register";
+  });
+  if (!about_register) words.push_back("--no-register");
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
