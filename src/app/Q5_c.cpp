@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QThread>
@@ -357,6 +358,9 @@ void TMain_Page::connect_handlers() {
   on_action(ui.WritetoPager1, &TMain_Page::WritetoPager1Click);
   on_action(ui.ReadFromPager1, &TMain_Page::ReadFromPager1Click);
   on_action(ui.Aboutcpp1, &TMain_Page::Aboutcpp1Click);
+  on_action(ui.PagerHistory1, &TMain_Page::PagerHistoryClick);
+  on_action(ui.ReleaseAddress1, &TMain_Page::ReleaseAddressClick);
+  ui.Register1->menuAction()->setEnabled(false);  // until a register is set
 
   // Each field's key filter, as its catalogue entry names it.
   for (const q5::rules::NamedControl& named : form_.controls()) {

@@ -92,6 +92,15 @@ class TMain_Page : public QMainWindow {
   // (the command line and a file dropped on the window come here).
   void open_file(const QString& path);
 
+  // The pager register the commands record in: `reg` null and `unusable`
+  // empty for none; `unusable` says why a chosen one cannot be used (every
+  // write is refused then). Logged as the last start-up line.
+  void set_register(std::unique_ptr<q5::reg::Register> reg, std::string name, std::string unusable,
+                    std::unique_ptr<q5::reg::PendingEvents> pending);
+  // The Register menu's commands.
+  void PagerHistoryClick();
+  void ReleaseAddressClick();
+
   // Where every write attempt is logged as a CSV row; empty: nowhere.
   void set_batch_log(const std::string& path) { batch_log_ = path; }
   const std::string& batch_log() const { return batch_log_; }
@@ -186,6 +195,9 @@ class TMain_Page : public QMainWindow {
   bool parallel_ports_opened_ = false;
   q5::image::Image image_{};
   std::string batch_log_;
+  std::unique_ptr<q5::reg::Register> register_;
+  std::unique_ptr<q5::reg::PendingEvents> pending_events_;
+  q5::jobs::RegisterUse register_use_;
 
   std::unique_ptr<QThread> transfer_;
   bool transfer_running_ = false;

@@ -3,6 +3,7 @@
 // the outcome come back to the window's thread in the order they happened.
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMenu>
 #include <QSemaphore>
 #include <QThread>
 #include <utility>
@@ -11,6 +12,8 @@
 #include "app/Q5_state.h"
 #include "app/platform.h"
 #include "app/prompts.h"
+#include "app/register_window.h"
+#include "files/config_file.h"
 #include "jobs/read_job.h"
 
 namespace {
@@ -201,6 +204,7 @@ void TMain_Page::WritetoPager1Click() {
   done->set_change_listener(nullptr);
   q5::jobs::WriteSettings settings;
   settings.batch_log = batch_log_;
+  settings.reg = register_use_;
   q5::link::CableAccess* access = &cable();
   start_transfer([this, done, access, settings] {
     LinkProgress progress(*this);
@@ -225,10 +229,13 @@ void TMain_Page::finish_write(const q5::rules::Form& done, const q5::jobs::Write
 void TMain_Page::ReadFromPager1Click() {
   if (transfer_running_) return;
   q5::link::CableAccess* access = &cable();
-  start_transfer([this, access] {
+  q5::jobs::ReadSettings settings;
+  settings.reg = register_use_;
+  start_transfer([this, access, settings] {
     LinkProgress progress(*this);
     const q5::link::SessionResult result = q5::jobs::run_read(
-        *access, &progress, [this](const q5::jobs::Report& report) { post([this, report] { play(report); }); });
+        *access, &progress, [this](const q5::jobs::Report& report) { post([this, report] { play(report); }); },
+        settings);
     post([this, result] { finish_read(result); });
   });
 }
@@ -267,4 +274,53 @@ void TMain_Page::finish_read(const q5::link::SessionResult& result) {
     form_.PasswordExit();
   });
   emit transfer_ended();
+}
+
+// ------------------------------------------------------------ the register
+
+void TMain_Page::set_register(std::unique_ptr<q5::reg::Register> reg, std::string name, std::string unusable,
+                              std::unique_ptr<q5::reg::PendingEvents> pending) {
+  register_ = std::move(reg);
+  pending_events_ = std::move(pending);
+  register_use_ = {};
+  register_use_.reg = register_.get();
+  register_use_.unusable = unusable;
+  register_use_.pending = pending_events_.get();
+  if (!unusable.empty()) {
+    append_log(QString::fromStdString("Register: " + unusable + " - pagers are not written until it can be used"));
+  } else if (register_) {
+    append_log(QString::fromStdString("Register: " + name));
+  } else {
+    append_log("Register: none (started with --no-register)");
+  }
+  ui.Register1->menuAction()->setEnabled(register_ != nullptr);
+}
+
+void TMain_Page::PagerHistoryClick() {
+  if (!register_ || transfer_running_) return;
+  q5::app::show_pager_history(this, *register_, [this](const q5::image::Image& image) {
+    // As File > Open shows a file: the same checks, then the form.
+    append_log("Load data from the register");
+    image_ = image;
+    if (q5::image::verify(image_) != q5::image::ChecksumFault::none) {
+      prompts_.message(q5::files::refusal_text(q5::files::OpenRefusal::checksum));
+      return;
+    }
+    if (q5::image::model_bit(image_)) {
+      prompts_.message(q5::files::refusal_text(q5::files::OpenRefusal::model));
+      return;
+    }
+    run([this] { form_.show_file(image_); });
+    append_log("File loaded.OK !");
+  });
+}
+
+void TMain_Page::ReleaseAddressClick() {
+  if (!register_ || transfer_running_) return;
+  q5::app::QtRegisterPrompts register_prompts;
+  const q5::jobs::BenchIdentity bench = q5::jobs::this_bench();
+  if (const auto holder =
+          q5::app::release_address(this, *register_, register_prompts, bench.bench, bench.operator_name)) {
+    append_log(QString::fromStdString("Register: address released from pager " + *holder));
+  }
 }

@@ -250,12 +250,18 @@ void build_menu(MainPageForm& f, QMainWindow* window) {
   f.ReadFromPager1 = f.MainMenu1->addAction("&Read_From_Pager");
   f.ReadFromPager1->setObjectName("ReadFromPager1");
 
+  // The pager register: every write and read, and who holds an address.
+  f.Register1 = f.MainMenu1->addMenu("Re&gister");
+  f.Register1->setObjectName("Register1");
+  f.PagerHistory1 = add(f.Register1, "PagerHistory1", "Pager history...");
+  f.ReleaseAddress1 = add(f.Register1, "ReleaseAddress1", "Release address...");
+
   f.Help1 = f.MainMenu1->addMenu("&Help");
   f.Help1->setObjectName("Help1");
   f.Aboutcpp1 = add(f.Help1, "Aboutcpp1", "&About cpp");
 
   // Popup menus are windows of their own and do not inherit the form's font.
-  for (QMenu* menu : {f.File1, f.LPT1, f.Help1}) menu->setFont(MainPageForm::form_font());
+  for (QMenu* menu : {f.File1, f.LPT1, f.Register1, f.Help1}) menu->setFont(MainPageForm::form_font());
 }
 
 void build_address_group(MainPageForm& f, const q5::rules::Form& c) {

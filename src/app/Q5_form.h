@@ -57,6 +57,9 @@ struct MainPageForm {
   QAction* N31 = nullptr;  // the USB cable
   QAction* WritetoPager1 = nullptr;   // a command on the menu bar itself
   QAction* ReadFromPager1 = nullptr;  // likewise
+  QMenu* Register1 = nullptr;
+  QAction* PagerHistory1 = nullptr;
+  QAction* ReleaseAddress1 = nullptr;
   QMenu* Help1 = nullptr;
   QAction* Aboutcpp1 = nullptr;
 

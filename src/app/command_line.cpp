@@ -85,6 +85,19 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
        line.batch_log_file = file;
      })
       ->trigger_on_parse();
+  app.add_flag_callback("--no-register", [&] {
+       if (const auto mistake = left_over_mistake(app)) refuse(*mistake);
+       if (line.register_value) refuse("choose the register once: --register or --no-register");
+       line.no_register = true;
+     })
+      ->trigger_on_parse();
+  app.add_option_function<std::string>("--register", [&](const std::string& value) {
+       if (const auto mistake = left_over_mistake(app)) refuse(*mistake);
+       if (value.empty()) refuse("--register needs a URI or a PATH");
+       if (line.no_register || line.register_value) refuse("choose the register once: --register or --no-register");
+       line.register_value = value;
+     })
+      ->trigger_on_parse();
   app.add_option_function<std::string>("FILE", [&](const std::string& file) {
        if (const auto mistake = left_over_mistake(app)) refuse(*mistake);
        if (file.empty()) refuse("FILE is empty");
@@ -107,7 +120,8 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
   for (const std::string& argument : arguments) {
     options_ended = options_ended || argument == "--";
     const std::string name = argument.substr(0, argument.find('='));
-    if (!options_ended && name != argument && (name == "--help" || name == "--version" || name == "--no-batch-log")) {
+    if (!options_ended && name != argument && (name == "--help" || name == "--version" || name == "--no-batch-log" ||
+                                               name == "--no-register")) {
       words.insert(words.end(), {kFlagWithValue, name});
     } else if (!options_ended && argument == "--batch-log=") {
       words.insert(words.end(), {"--batch-log", ""});
@@ -139,7 +153,8 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
 std::string help_text(Program program) {
   const std::string name = program.name;
   const std::string log_name = program.simulated ? "writes-simulated.csv" : "writes.csv";
-  std::string text = "Usage: " + name + " [--batch-log FILE | --no-batch-log] [FILE]\n";
+  std::string text =
+      "Usage: " + name + " [--batch-log FILE | --no-batch-log] [--register URI|PATH | --no-register] [FILE]\n";
   if (program.simulated) {
     text +=
         "Try the pager programmer without a cable: the window of q5prog, with a\n"
@@ -158,6 +173,11 @@ std::string help_text(Program program) {
       "Options:\n"
       "      --batch-log FILE  log every attempt to write a pager as a CSV row in FILE\n"
       "      --no-batch-log    log no write attempts\n"
+      "      --register URI|PATH\n"
+      "                        the pager register: a postgresql:// URI shared by\n"
+      "                        several benches, or an SQLite file (passwords come\n"
+      "                        from ~/.pgpass, PGPASSWORD or a service file)\n"
+      "      --no-register     work without a pager register\n"
       "      --help            show this help and exit\n"
       "      --version         show the version and exit\n"
       "\n"
@@ -165,6 +185,9 @@ std::string help_text(Program program) {
   text += "$XDG_DATA_HOME/q5prog/" + log_name + ", which is\n";
   text += "~/.local/share/q5prog/" + log_name + " when XDG_DATA_HOME is not set.\n";
   text +=
+      "\n"
+      "Without --register, the register is $Q5PROG_REGISTER, or else\n"
+      "$XDG_DATA_HOME/q5prog/" + std::string(program.simulated ? "register-simulated.sqlite3" : "register.sqlite3") + ".\n"
       "\n"
       "Qt's own settings come from the environment (QT_QPA_PLATFORM and the\n"
       "like), not from the command line.\n"

@@ -39,6 +39,8 @@ struct CommandLine {
   BatchLog batch_log = BatchLog::default_file;
   std::string batch_log_file;  // with BatchLog::chosen_file, as given
   std::string file;            // the configuration file to open; empty: none
+  std::optional<std::string> register_value;  // --register URI|PATH
+  bool no_register = false;                   // --no-register
   std::string error;           // with Action::usage_error: what is wrong
 };
 

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 
@@ -13,6 +14,7 @@
 #include "app/command_line_window.h"
 #include "app/platform.h"
 #include "app/prompts.h"
+#include "register/register.h"
 
 namespace {
 
@@ -23,6 +25,28 @@ std::unique_ptr<Platform> make_platform() { return make_demo_platform(); }
 constexpr q5::app::Program kProgram = q5::app::kWindowProgram;
 std::unique_ptr<Platform> make_platform() { return make_linux_platform(); }
 #endif
+
+// The register chosen on the command line, in Q5PROG_REGISTER or by
+// default, opened for the run.
+void open_register(TMain_Page& window, const q5::app::CommandLine& line) {
+  std::unique_ptr<q5::reg::Register> reg;
+  std::unique_ptr<q5::reg::PendingEvents> pending;
+  std::string name;
+  std::string unusable;
+  try {
+    const q5::reg::Location location =
+        q5::reg::resolve_location(line.register_value, line.no_register, std::getenv("Q5PROG_REGISTER"),
+                                  kProgram.simulated);
+    name = q5::reg::display_name(location);
+    if (location.kind != q5::reg::Location::Kind::none) {
+      pending = std::make_unique<q5::reg::PendingEvents>(q5::reg::default_pending_path(kProgram.simulated));
+      reg = q5::reg::open_register(location);
+    }
+  } catch (const q5::reg::RegisterError& error) {
+    unusable = error.what();
+  }
+  window.set_register(std::move(reg), name, unusable, std::move(pending));
+}
 
 void show_fatal(const QString& text) {
   QMessageBox::critical(nullptr, "q5prog", text.isEmpty() ? QStringLiteral("Unexpected error.") : text);
@@ -52,6 +76,7 @@ int main(int argc, char** argv) {
     TMain_Page main_page(*platform, prompts);
     Main_Page = &main_page;
     main_page.set_batch_log(q5::app::prepare_batch_log(command_line, kProgram));
+    open_register(main_page, command_line);
     prompts.set_parent(&main_page);
     TState_Form state_form(&main_page);
     State_Form = &state_form;

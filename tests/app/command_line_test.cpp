@@ -153,10 +153,10 @@ TEST(CommandLineAnswer, HelpNamesTheOptionsTheDefaultLogAndTheReadme) {
     std::vector<std::string> lines;
   } cases[] = {
       {kWindowProgram,
-       {"Usage: q5prog [--batch-log FILE | --no-batch-log] [FILE]", "$XDG_DATA_HOME/q5prog/writes.csv, which is",
+       {"Usage: q5prog [--batch-log FILE | --no-batch-log] [--register URI|PATH | --no-register] [FILE]", "$XDG_DATA_HOME/q5prog/writes.csv, which is",
         "~/.local/share/q5prog/writes.csv when XDG_DATA_HOME is not set."}},
       {kDemoProgram,
-       {"Usage: q5prog-demo [--batch-log FILE | --no-batch-log] [FILE]",
+       {"Usage: q5prog-demo [--batch-log FILE | --no-batch-log] [--register URI|PATH | --no-register] [FILE]",
         "$XDG_DATA_HOME/q5prog/writes-simulated.csv, which is",
         "~/.local/share/q5prog/writes-simulated.csv when XDG_DATA_HOME is not set."}},
   };

@@ -84,7 +84,8 @@ TEST_F(FormTest, WindowIsFixedWithClientAreaBelowTheMenu) {
 TEST_F(FormTest, MenuBarHoldsMenusAndTwoDirectCommands) {
   std::vector<std::string> top;
   for (QAction* a : form.MainMenu1->actions()) top.push_back(str(a->text()));
-  EXPECT_EQ(top, (std::vector<std::string>{"&File", "&LPT", "&Write_to_Pager", "&Read_From_Pager", "&Help"}));
+  EXPECT_EQ(top, (std::vector<std::string>{"&File", "&LPT", "&Write_to_Pager", "&Read_From_Pager", "Re&gister",
+                                             "&Help"}));
   EXPECT_EQ(form.MainMenu1->actions().at(2), form.WritetoPager1);
   EXPECT_EQ(form.MainMenu1->actions().at(3), form.ReadFromPager1);
   EXPECT_EQ(form.WritetoPager1->menu(), nullptr);
