@@ -134,6 +134,9 @@ Exit status:
       again, the batch log could not be appended, or the register could not
       take the write (this bench keeps it and hands it over at its next
       command).
+  4   write: the batch ended early, at end of input or Ctrl-C between
+      pagers ("K of N pagers written"); FILE holds the state after the last
+      verified pager.
 
 Files:
   write --log CSV appends one row for every attempt to write a pager to the
@@ -195,9 +198,11 @@ constexpr const char* kWriteDescription =
     "connect it and waits for Enter; end of input ends the batch. The first failure stops the batch.";
 constexpr const char* kWriteFooter =
     "Exit status: 0 when every pager was verified and FILE saved after each; 1 for a link, verify, model or "
-    "port-in-use error (the window's text on standard error); 2 for usage or file errors before any pager was "
-    "written; 3 when a pager was written and verified but FILE could not be saved again (the next pager would "
-    "repeat its addresses).";
+    "port-in-use error (the window's text on standard error); 2 for usage or file errors, FILE or the log that "
+    "could not be saved, or a pager refused before it was touched (an address the pager cannot receive, an "
+    "address another pager holds in the register); 3 when a pager was written and verified but FILE, the batch "
+    "log or the register could not take it (the next pager would repeat its addresses); 4 when the batch ended "
+    "early at end of input or Ctrl-C (K of N pagers written).";
 
 // The word where a command belongs, when it names none of the commands:
 // the first argument that is not an option (the program's own options take
@@ -367,6 +372,12 @@ int run_cli(int argc, char** argv, std::ostream& out, std::ostream& err, std::is
   write_command->add_flag("--allocate-serial", write_options.allocate_serial,
                           "Give each pager the serial number one above the highest the register knows (or the "
                           "file's own, if that is higher).");
+  write_command->add_flag("--hands-free", write_options.hands_free,
+                          "Between pagers, watch the link instead of waiting for Enter: after each verified pager "
+                          "the program asks for it to be taken off the cable and checks the link every 0.5 s until "
+                          "it has failed twice in a row, then asks for the next pager and writes it once the check "
+                          "has passed twice in a row. The terminal bell sounds after each verified pager and three "
+                          "times after a failure; Ctrl-C while waiting ends the batch.");
   write_command->add_flag("--reassign", write_options.reassign,
                           "Move an address another pager holds in the register to the pager being written "
                           "(recorded as a reassignment; administrators of a shared register only).");

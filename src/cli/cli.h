@@ -2,7 +2,9 @@
 // same form and rules as the window.
 #pragma once
 
+#include <chrono>
 #include <ctime>
+#include <thread>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -17,8 +19,13 @@ enum Status : int {
   kDifferent = 1,      // diff: the files differ
   kPagerFailed = 1,    // read, write: link, verify, model or port-in-use error
   kRefused = 2,        // usage, a refused or unwritable file, a refused value
-  kFileNotStepped = 3  // write: a pager verified, but FILE not saved again
+  kFileNotStepped = 3,  // write: a pager verified, but FILE not saved again
+  kEndedEarly = 4       // write: the batch ended early (end of input, Ctrl-C)
 };
+
+// True once the technician pressed Ctrl-C while a batch waits for the next
+// pager (the wait watches for it; elsewhere Ctrl-C ends the program).
+bool interrupted_by_user();
 
 // What the commands take from the machine, so that tests can give them
 // an emulated pager and a fixed clock.
@@ -27,6 +34,12 @@ struct Environment {
   // A progress bar on the error stream (only when it is a terminal).
   bool progress_bar = false;
   std::function<std::time_t()> now = [] { return std::time(nullptr); };
+  // The pause between the hands-free batch's link checks, and whether the
+  // technician asked to stop; tests give a virtual clock and a schedule.
+  std::function<void(std::chrono::nanoseconds)> pause = [](std::chrono::nanoseconds d) {
+    std::this_thread::sleep_for(d);
+  };
+  std::function<bool()> interrupted = interrupted_by_user;
 };
 
 // The whole program: parses the command line, runs the command, returns

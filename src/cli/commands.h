@@ -71,6 +71,9 @@ struct WriteOptions {
   std::array<std::optional<std::string>, kAddressRows> allocate;  // --allocate N=POOL
   bool allocate_serial = false;
   bool reassign = false;
+  // Instead of waiting for Enter, watch the link: the pager taken off, the
+  // next one connected.
+  bool hands_free = false;
 };
 int write(const WriteOptions& options, Streams streams, const Environment& environment);
 

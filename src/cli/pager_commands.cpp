@@ -1,6 +1,13 @@
 // read and write: pagers through the same session as the window's
 // Read_From_Pager and Write_to_Pager, with a batch of pagers stepped on
 // one configuration file.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <istream>
 #include <ostream>
 #include <set>
@@ -18,6 +25,55 @@
 namespace q5::cli {
 
 namespace {
+
+volatile std::sig_atomic_t interrupt_pressed = 0;
+
+void on_interrupt(int) { interrupt_pressed = 1; }
+
+// While the batch waits for the next pager, Ctrl-C ends the batch instead
+// of the program: FILE already holds the last verified pager. Installed
+// without SA_RESTART, so that a wait for Enter returns at once.
+class InterruptWatch {
+ public:
+  InterruptWatch() {
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &before_);
+  }
+  ~InterruptWatch() { sigaction(SIGINT, &before_, nullptr); }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+ private:
+  struct sigaction before_ {};
+};
+
+// The hands-free batch's polls, and how many alike in a row settle it.
+constexpr std::chrono::milliseconds kPollInterval{500};
+constexpr int kChecksInARow = 2;
+
+// Why nothing could be written at `path` (a file replaced or appended to,
+// or created in its folder); nullopt when it can be.
+std::optional<std::string> cannot_write(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::exists(path, error)) {
+    if (!fs::is_regular_file(path, error)) return "not a regular file";
+    if (::access(path.c_str(), W_OK) == 0) return std::nullopt;
+  }
+  const fs::path parent = fs::path(path).parent_path();
+  const std::string folder = parent.empty() ? "." : parent.string();
+  if (::access(folder.c_str(), W_OK | X_OK) == 0) return std::nullopt;
+  return std::string(std::strerror(errno));
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::exists(a, error) && fs::exists(b, error)) return fs::equivalent(a, b, error);
+  return fs::weakly_canonical(a, error) == fs::weakly_canonical(b, error);
+}
 
 constexpr const char* kFileOpenError = "File open error";
 constexpr const char* kFileWriteError = "File write error";
@@ -104,9 +160,19 @@ class Batch {
   // How a pager's attempt leaves the batch.
   enum class Step { next, stop_before_write, failed };
 
-  int stop_status() const { return written_ > 0 ? kFileNotStepped : kRefused; }
+  // A pager refused before it was touched: FILE holds the last verified one.
+  int stop_status() const {
+    if (written_ > 0) streams_.err << written_ << " of " << options_.count << " pagers written\n";
+    return kRefused;
+  }
   Step write_one(OpenedCable& cable, link::Progress* progress, int pager);
-  bool next_pager_connected(int pager);
+  bool next_pager_connected(OpenedCable& cable, int pager);
+  bool link_settles(OpenedCable& cable, bool connected);
+  std::optional<std::string> cannot_start() const;
+  int ended_early(const char* why) const;
+  void bell(int times) const {
+    if (options_.hands_free) streams_.err << std::string(static_cast<std::size_t>(times), '\a') << std::flush;
+  }
   bool save_stepped_file();
   // Each warning once for each pager (the load's count for the first).
   void report() { (void)report_notices_once(form_, streams_.err, printed_); }
@@ -119,6 +185,7 @@ class Batch {
   image::Image file_{};
   int written_ = 0;
   bool save_failed_ = false;
+  bool interrupted_ = false;  // Ctrl-C while waiting for the next pager
   // The batch log or the register failed for a pager that was written.
   bool stop_after_pager_ = false;
   std::set<std::string> printed_;
@@ -146,6 +213,11 @@ int Batch::run() {
     }
   }
 
+  // What would fail only after a pager is written fails now.
+  if (const auto why = cannot_start()) {
+    streams_.err << *why << '\n';
+    return kRefused;
+  }
   const std::unique_ptr<OpenedCable> cable = opened(options_.cable, environment_, streams_.err);
   register_ = open_chosen_register(options_.register_choice, options_.cable.simulated);
   register_.use.allocate = options_.allocate;
@@ -154,7 +226,7 @@ int Batch::run() {
   TerminalProgress bar(streams_.err);
   for (int pager = 1; pager <= options_.count; ++pager) {
     if (pager > 1) {
-      if (!next_pager_connected(pager)) break;
+      if (!next_pager_connected(*cable, pager)) return ended_early(interrupted_ ? "Interrupted" : "End of input");
       printed_.clear();
     }
     switch (write_one(*cable, environment_.progress_bar ? &bar : nullptr, pager)) {
@@ -163,19 +235,63 @@ int Batch::run() {
       case Step::stop_before_write:
         return stop_status();
       case Step::failed:
+        bell(3);
         return kPagerFailed;
     }
+    bell(1);
     if (save_failed_ || stop_after_pager_) return kFileNotStepped;
   }
   return kSuccess;
 }
 
-bool Batch::next_pager_connected(int pager) {
+std::optional<std::string> Batch::cannot_start() const {
+  if (const auto why = cannot_write(options_.file)) return options_.file + " cannot be saved: " + *why;
+  if (options_.log.empty()) return std::nullopt;
+  if (same_file(options_.log, options_.file)) return "--log names FILE itself: the batch log would overwrite it";
+  if (const auto why = cannot_write(options_.log)) return "--log " + options_.log + " cannot be appended to: " + *why;
+  return std::nullopt;
+}
+
+int Batch::ended_early(const char* why) const {
+  streams_.err << why << ": " << written_ << " of " << options_.count << " pagers written\n";
+  return kEndedEarly;
+}
+
+bool Batch::next_pager_connected(OpenedCable& cable, int pager) {
+  const InterruptWatch watch;
+  interrupt_pressed = 0;
+  if (options_.hands_free) {
+    streams_.err << "Take pager " << pager - 1 << " off the cable" << std::endl;
+    if (!link_settles(cable, false)) return false;
+    streams_.err << "Connect pager " << pager << std::endl;
+    return link_settles(cable, true);
+  }
   streams_.err << "Connect pager " << pager << " of " << options_.count << " and press Enter" << std::endl;
   std::string line;
-  if (std::getline(streams_.in, line)) return true;
-  streams_.err << "End of input: the batch ends after " << written_ << " pager" << (written_ == 1 ? "" : "s") << ".\n";
-  return false;
+  const bool entered = std::getline(streams_.in, line).good();
+  interrupted_ = environment_.interrupted();
+  return entered && !interrupted_;
+}
+
+// Link checks every half second until `connected` has been seen twice in a
+// row. A port another program holds tells nothing either way. Each check
+// claims the cable for itself alone and writes nothing, so a pager left on
+// the cable is never written twice.
+bool Batch::link_settles(OpenedCable& cable, bool connected) {
+  link::PagerSession session(cable.access(), nullptr);
+  int alike = 0;
+  for (;;) {
+    if (environment_.interrupted()) {
+      interrupted_ = true;
+      return false;
+    }
+    const link::LinkCheck check = session.check_link();
+    if (check.state != link::LinkState::port_in_use) {
+      alike = (check.state == link::LinkState::connected) == connected ? alike + 1 : 0;
+    }
+    if (alike >= kChecksInARow) return true;
+    environment_.pause(kPollInterval);
+  }
 }
 
 Batch::Step Batch::write_one(OpenedCable& cable, link::Progress* progress, int pager) {
@@ -242,6 +358,8 @@ int read(const ReadOptions& options, Streams streams, const Environment& environ
   }
   return kSuccess;
 }
+
+bool interrupted_by_user() { return interrupt_pressed != 0; }
 
 int write(const WriteOptions& options, Streams streams, const Environment& environment) {
   return Batch(options, streams, environment).run();

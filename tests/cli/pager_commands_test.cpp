@@ -3,7 +3,10 @@
 // read leaves (or does not).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
+#include <map>
 #include <utility>
 
 #include "cli/batch.h"
@@ -11,6 +14,7 @@
 #include "files/batch_log.h"
 #include "image/codec.h"
 #include "link/emulated/emulated_access.h"
+#include "link/eeprom_link.h"
 #include "link/emulated/emulated_pager.h"
 #include "rules/form.h"
 
@@ -283,10 +287,10 @@ TEST_F(PagerCommandsTest, AFileThatCannotBeSavedAfterAVerifiedPagerIsStatusThree
 TEST_F(PagerCommandsTest, EndOfInputEndsTheBatchAfterThePagersWritten) {
   const std::string file = batch_file();
   const CliRun result = run({"write", file, "--count", "3", "--auto-serial"}, "");
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 4);
   EXPECT_EQ(lines_of(result.out).size(), 1U);
   EXPECT_EQ(lines_of(result.err), (std::vector<std::string>{"Connect pager 2 of 3 and press Enter",
-                                                            "End of input: the batch ends after 1 pager."}));
+                                                            "End of input: 1 of 3 pagers written"}));
   EXPECT_EQ(q5::image::decode(image_of(read_file(file))).serial, "00000101");
 }
 
@@ -451,6 +455,110 @@ TEST_F(PagerCommandsTest, ProgressBarOnlyOnATerminal) {
   EXPECT_NE(shown.err.find("] 100%\n"), std::string::npos);
   const CliRun quiet = run({"read", dir / "b.eep"});
   EXPECT_EQ(quiet.err, "");
+}
+
+}  // namespace
+
+namespace {
+
+// What must not reach a pager is refused before it, with status 2: an
+// address the pager cannot receive (here one that a step takes into the
+// unused block), two enabled rows with one address, a batch log that is
+// FILE itself or cannot be made. Whatever the batch wrote before stays.
+TEST_F(PagerCommandsTest, WhatMustNotReachAPagerIsRefusedBeforeIt) {
+  struct Case {
+    const char* name;
+    void (*edit)(Settings&);
+    std::vector<std::string> options;  // {} stands for FILE, "@" for a log beside FILE that cannot be made
+    std::size_t pagers_written;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"StepIntoUnusedBlock", [](Settings& s) { s.address[0] = "2007663"; }, {"--offsets", "8,0,0,0"}, 1,
+       "Not written: address 1 is out of range"},
+      {"EqualAddresses", [](Settings& s) { s.address[1] = s.address[0]; }, {}, 0,
+       "Not written: addresses 1 and 2 are both 0001000"},
+      {"LogIsFile", [](Settings&) {}, {"--log", ""}, 0, "--log names FILE itself"},
+      {"LogNowhere", [](Settings&) {}, {"--log", "@"}, 0, "cannot be appended to: No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Settings settings = batch_settings();
+    c.edit(settings);
+    const std::string file = dir / (std::string(c.name) + ".eep");
+    write_file(file, bytes_of(q5::image::encode(settings)));
+    std::vector<std::string> args{"write", file, "--count", "3"};
+    for (const std::string& option : c.options) {
+      args.push_back(option.empty() ? file : option == "@" ? dir / "nowhere/log.csv" : option);
+    }
+    port.chip().load(bench_pager());
+    port.clear_records();
+    const CliRun result = run(args, "\n\n");
+    EXPECT_EQ(result.status, 2) << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    EXPECT_EQ(lines_of(result.out).size(), c.pagers_written);
+    if (c.pagers_written == 0) {
+      EXPECT_EQ(port.clock_pulses(), 0u);
+      EXPECT_EQ(read_file(file), bytes_of(q5::image::encode(settings)));
+    }
+  }
+}
+
+// The technician of a hands-free batch acts at the program's pauses between
+// link checks: takes a pager off, connects the next.
+class HandsFreeBatch : public PagerCommandsTest {
+ protected:
+  q5::cli::Environment scripted(std::map<int, std::function<void()>> script, int interrupt_at = 0) {
+    q5::cli::Environment e = environment();
+    e.pause = [this, script = std::move(script)](std::chrono::nanoseconds d) {
+      clock.advance_ns(d.count());
+      if (const auto it = script.find(++pauses); it != script.end()) it->second();
+    };
+    e.interrupted = [this, interrupt_at] { return interrupt_at > 0 && pauses >= interrupt_at; };
+    return e;
+  }
+  void take_off() { port.set_present(false); }
+  void connect_next() {
+    port.chip().load(bench_pager());
+    port.set_present(true);
+  }
+  std::size_t writes_begun() const {
+    const auto& commands = port.chip().commands();
+    return static_cast<std::size_t>(std::count(commands.begin(), commands.end(), link::kCmdEwen));
+  }
+  int pauses = 0;
+};
+
+TEST_F(HandsFreeBatch, WritesEachPagerOnceAsItComesAndGoes) {
+  const std::string file = batch_file();
+  // Pager 1 stays on for two checks after its write, then goes; pager 2
+  // comes after two failed checks; and so on.
+  const CliRun result = run_cli({"--no-register", "write", file, "--count", "3", "--auto-serial", "--hands-free"},
+                                scripted({{2, [this] { take_off(); }},
+                                          {5, [this] { connect_next(); }},
+                                          {9, [this] { take_off(); }},
+                                          {12, [this] { connect_next(); }}}));
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(lines_of(result.out).size(), 3u);
+  EXPECT_EQ(writes_begun(), 3u);  // none while a written pager stayed on
+  std::vector<std::string> asked;
+  for (const std::string& line : lines_of(result.err)) {
+    if (line.find("pager") != std::string::npos) asked.push_back(line);
+  }
+  EXPECT_EQ(asked, (std::vector<std::string>{"\aTake pager 1 off the cable", "Connect pager 2",
+                                             "\aTake pager 2 off the cable", "Connect pager 3"}));
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\a'), 3);
+  EXPECT_EQ(q5::image::decode(image_of(read_file(file))).serial, "00000103");
+}
+
+TEST_F(HandsFreeBatch, CtrlCWhileWaitingEndsTheBatchAtTheLastVerifiedPager) {
+  const std::string file = batch_file();
+  const CliRun result = run_cli({"--no-register", "write", file, "--count", "3", "--auto-serial", "--hands-free"},
+                                scripted({{2, [this] { take_off(); }}}, 3));
+  EXPECT_EQ(result.status, 4) << result.err;
+  EXPECT_NE(result.err.find("Interrupted: 1 of 3 pagers written"), std::string::npos) << result.err;
+  EXPECT_EQ(writes_begun(), 1u);
+  EXPECT_EQ(q5::image::decode(image_of(read_file(file))).serial, "00000101");
 }
 
 }  // namespace
