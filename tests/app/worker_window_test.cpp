@@ -91,3 +91,26 @@ TEST_F(WorkerWindowTest, AWriteRefusedForAHeldAddressLeavesThePagerUntouched) {
 }
 
 }  // namespace
+
+namespace {
+
+// An address the range check warns about never reaches a pager: the
+// warning, then why nothing was written; the pager is not even read.
+TEST_F(WorkerWindowTest, AnAddressOutOfRangeIsNotWritten) {
+  for (const char* address : {"9999999", "2007671", "0000007"}) {
+    SCOPED_TRACE(address);
+    ui().sc_address[1]->setText(address);
+    platform.pager.clear_records();
+    prompts.clear();
+    const QStringList before = log();
+    ui().WritetoPager1->trigger();
+    wait_for_transfer();
+    EXPECT_EQ(log().mid(before.size()),
+              (QStringList{"Address [2] range out, should be within 8-2007663; 2007672-2045055; 2045064-2097143",
+                           "Not written: address 2 is out of range"}));
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(platform.pager.clock_pulses(), 0u);
+  }
+}
+
+}  // namespace
