@@ -634,6 +634,33 @@ INSTANTIATE_TEST_SUITE_P(
                     true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A write cut short still names the step the pager's firmware brought in
+// once words of the image went in; none when nothing was sent.
+TEST_F(LinkWindowTest, AWriteCutShortNamesTheStepOnlyOnceWordsWentIn) {
+  const std::pair<std::uint64_t, QStringList> cases[] = {
+      {kReadCommandPulses + kCheckPulses + 11 + 6 * 27,
+       {kVerifyError, "Pager firmware R1: step 6.25kHz written (12.5kHz is not in its list)"}},
+      // Lost during the pager's read, or in the check after it: a link
+      // error, nothing written.
+      {kCheckPulses + 100, {kLinkError}},
+      {kReadCommandPulses + 5, {kLinkError}},
+  };
+  for (const auto& [pulses, lines] : cases) {
+    SCOPED_TRACE(lines.constFirst().toStdString());
+    chip().load(pager_image(1, q5::image::kChipSM5170));
+    read();
+    ui().Frequency_step->setCurrentText("12.5kHz");
+    ASSERT_EQ(str(ui().Frequency_step->currentText()), "12.5kHz");
+    chip().load(pager_image(0, q5::image::kChipSM5170));
+    pager().clear_records();
+    pager().pull_cable_after_pulses(pulses);
+    const qsizetype log_before = log().size();
+    write();
+    EXPECT_EQ(log().mid(log_before), lines);
+    pager().reconnect_cable();
+  }
+}
+
 // ------------------------------------------------------------ on the bench
 
 constexpr const char* kLpt1InUse = "LPT1 (/dev/parport0) is in use by another program";
