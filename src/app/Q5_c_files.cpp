@@ -47,6 +47,7 @@ void TMain_Page::Save1Click() {
       return;
     case q5::files::SaveResult::ok:
       append_log("File saved.OK !");
+      append_log("Saved to " + path);
       return;
   }
 }

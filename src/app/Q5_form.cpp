@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -230,6 +231,8 @@ void build_menu(MainPageForm& f, QMainWindow* window) {
   f.File1->setObjectName("File1");
   f.Open1 = add(f.File1, "Open1", "&Open");
   f.Save1 = add(f.File1, "Save1", "&Save");
+  f.Open1->setShortcut(QKeySequence::Open);
+  f.Save1->setShortcut(QKeySequence::Save);
   f.N1 = f.File1->addSeparator();
   f.N1->setObjectName("N1");
   f.Exit1 = add(f.File1, "Exit1", "&Exit");

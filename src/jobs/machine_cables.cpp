@@ -32,7 +32,7 @@ class MachineCables final : public Cables {
     if (choice.kind == CableChoice::Kind::usb || ports().is_open(choice.lpt_index)) return {};
     // Judged alone, the chosen port's missing device is worth a line even
     // when the other port opened.
-    return link::port_opening_log({ports().openings().at(choice.lpt_index)});
+    return link::port_problem(ports().openings().at(choice.lpt_index));
   }
 
  private:

@@ -41,6 +41,15 @@ WrittenPager written_pager(const rules::Form& form) {
   return pager;
 }
 
+// The pager's firmware has no item for the step the form held: its list's
+// first item was written instead.
+std::optional<std::string> step_change_line(const rules::Form& form, const std::string& chosen_step) {
+  const std::string written = form.Frequency_step.text();
+  if (chosen_step.empty() || written == chosen_step) return std::nullopt;
+  return "Pager firmware " + form.FirmwareVer.text() + ": step " + written + " written (" + chosen_step +
+         " is not in its list)";
+}
+
 }  // namespace
 
 std::vector<int> unreceivable_addresses(const rules::Form& form) {
@@ -108,6 +117,7 @@ WriteOutcome WriteJob::run() {
   }
 
   std::optional<reg::Reservation> reservation;
+  std::optional<std::string> step_line;
   try {
     // The form is encoded before the pager is read; its rules may warn.
     outcome.image = form_.encode();
@@ -117,8 +127,10 @@ WriteOutcome WriteJob::run() {
       outcome.image = pager;
       // The pager's synthesiser and firmware, then the rules a write runs
       // before the image it writes is built.
+      const std::string chosen_step = form_.Frequency_step.text();
       form_.prepare_for_write(pager);
       notices();
+      step_line = step_change_line(form_, chosen_step);
       if (settings_.reg.reg) reservation = reserve(pager);
       outcome.image = form_.encode();
       notices();
@@ -143,6 +155,7 @@ WriteOutcome WriteJob::run() {
   switch (result.outcome) {
     case link::Outcome::ok:
       say(Report::Kind::done, message);
+      if (step_line) say(Report::Kind::log, *step_line);
       outcome.written = written_pager(form_);
       log_attempt(result, outcome);
       record(result, reservation, outcome);
@@ -156,6 +169,9 @@ WriteOutcome WriteJob::run() {
       break;
     default:
       report_failure(result, message);
+      // Part of the image may be in the pager, and the form shows the
+      // step it was built with either way.
+      if (step_line && result.words_written > 0) say(Report::Kind::log, *step_line);
       log_attempt(result, outcome);
       record(result, reservation, outcome);
       break;

@@ -27,6 +27,8 @@ namespace {
 
 constexpr const char* kGroupRemedy = " - add yourself to the group lp";
 constexpr const char* kModuleRemedy = " - is the ppdev module loaded?";
+constexpr const char* kNoPortNextSteps =
+    " Choose LPT > USB for a USB cable, or start q5prog-demo to try the program.";
 
 // Once the claim's time is up, the timer keeps signalling at this interval,
 // so a claim retried after an unrelated signal cannot block for good.
@@ -148,12 +150,24 @@ std::string opening_line(const PortOpening& port, bool none_opened) {
   }
 }
 
-}  // namespace
-
 // ------------------------------------------------------------ start-up
+
+// "LPT1" of "LPT1 (/dev/parport0)".
+std::string short_name(const std::string& name) { return name.substr(0, name.find(" (")); }
+
+}  // namespace
 
 std::vector<std::string> port_opening_log(const std::vector<PortOpening>& openings) {
   const bool none_opened = !any_port_opened(openings);
+  const bool all_missing = !openings.empty() && std::all_of(openings.begin(), openings.end(), [](const PortOpening& port) {
+    return port.error == ENOENT;
+  });
+  if (all_missing) {
+    // No device at all: one line, with what to try next.
+    std::string names;
+    for (const PortOpening& port : openings) names += (names.empty() ? "" : ", ") + short_name(port.name);
+    return {"No parallel port: " + names + kModuleRemedy + kNoPortNextSteps};
+  }
   std::vector<std::string> lines;
   for (const PortOpening& port : openings) {
     if (port.error == 0) continue;
@@ -161,6 +175,11 @@ std::vector<std::string> port_opening_log(const std::vector<PortOpening>& openin
     if (!line.empty()) lines.push_back(std::move(line));
   }
   return lines;
+}
+
+std::vector<std::string> port_problem(const PortOpening& port) {
+  if (port.error == 0) return {};
+  return {opening_line(port, true)};
 }
 
 bool any_port_opened(const std::vector<PortOpening>& openings) {

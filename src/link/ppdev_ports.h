@@ -26,12 +26,18 @@ struct PortOpening {
   int error = 0;     // errno of open(), 0 when it opened
 };
 
-// The window's log lines for the ports that could not be opened, in port
-// order: "LPT2 (/dev/parport1): Permission denied - add yourself to the
-// group lp", or the system's text alone for other errors. A missing device
-// is normal for a second port and logged only when no port opened at all,
-// then with "- is the ppdev module loaded?".
+// The window's start-up lines for the ports that could not be opened, in
+// port order: "LPT2 (/dev/parport1): Permission denied - add yourself to
+// the group lp", or the system's text alone for other errors. A missing
+// device is normal for a second port and logged only when no port opened
+// at all, then with "- is the ppdev module loaded?". When no port has a
+// device at all, one line names them and what to try next: "No parallel
+// port: LPT1, LPT2 - is the ppdev module loaded? Choose LPT > USB for a USB
+// cable, or start q5prog-demo to try the program."
 std::vector<std::string> port_opening_log(const std::vector<PortOpening>& openings);
+// Why one chosen port cannot be used, judged alone (its missing device is
+// worth the line even when the other port opened); empty when it opened.
+std::vector<std::string> port_problem(const PortOpening& port);
 // "Port init success." is logged when this holds.
 bool any_port_opened(const std::vector<PortOpening>& openings);
 

@@ -114,7 +114,7 @@ TEST_F(FilesWindowTest, CancelledDialogDoesNothingAtAll) {
 TEST_F(FilesWindowTest, SaveAtTheDefaultsWritesTheDefaultImage) {
   const QString file = path("default.eep");
   save_as(file);
-  EXPECT_EQ(lines_since("Save data to " + file), QStringList{"File saved.OK !"});
+  EXPECT_EQ(lines_since("Save data to " + file), (QStringList{"File saved.OK !", "Saved to " + file}));
   EXPECT_TRUE(prompts.messages.isEmpty());
   EXPECT_TRUE(prompts.errors.isEmpty());
   const Bytes bytes = read_bytes(file);
@@ -123,6 +123,25 @@ TEST_F(FilesWindowTest, SaveAtTheDefaultsWritesTheDefaultImage) {
   EXPECT_EQ(bytes[60], 0x73);  // password "7316"
   EXPECT_EQ(bytes[61], 0x16);
   EXPECT_EQ(window->image(), kDefaultImage);
+}
+
+// Ctrl+S and Ctrl+O reach File > Save and File > Open whichever field has
+// the focus, a list included.
+TEST_F(FilesWindowTest, CtrlSSavesAndCtrlOOpens) {
+  const QString file = path("keys.eep");
+  for (QWidget* field : std::initializer_list<QWidget*>{ui().Serial_no, ui().Frequency_step, ui().Hello_msg}) {
+    SCOPED_TRACE(field->objectName().toStdString());
+    focus(field);
+    ASSERT_EQ(focused(), field);
+    prompts.save_answers.push_back(file);
+    press(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(lines_since("Save data to " + file), (QStringList{"File saved.OK !", "Saved to " + file}));
+    prompts.open_answers.push_back(file);
+    press(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(lines_since("Load data from " + file), QStringList{"File loaded.OK !"});
+  }
+  EXPECT_TRUE(prompts.save_answers.empty());
+  EXPECT_TRUE(prompts.open_answers.empty());
 }
 
 TEST_F(FilesWindowTest, SaveWithAnEmptiedNumberStopsAfterTheErrorBox) {
@@ -162,7 +181,7 @@ TEST_F(FilesWindowTest, SaveIntoAFolderThatRefusesNewFilesOverwritesTheFileInPla
     save_as(file);
   }
   ::chmod(dir.path().toLocal8Bit().constData(), 0755);
-  EXPECT_EQ(lines_since("Save data to " + file), QStringList{"File saved.OK !"});
+  EXPECT_EQ(lines_since("Save data to " + file), (QStringList{"File saved.OK !", "Saved to " + file}));
   EXPECT_EQ(read_bytes(file), bytes_of(kDefaultImage));
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{"shared.eep"});

@@ -182,22 +182,39 @@ INSTANTIATE_TEST_SUITE_P(FirmwareAndChip, WriteToPager,
                            return "R" + std::to_string(info.param.first + 1) + "_chip" + std::to_string(info.param.second);
                          });
 
-// The step the technician chose stays when the written pager's list has it.
+// The step the technician chose stays when the written pager's list has it;
+// when it does not, one line after the write says which step was written.
 TEST_F(LinkWindowTest, WriteKeepsTheTechniciansStepWhenThePagersListHasIt) {
   // The form's firmware (taken from a pager read first), the step chosen and
   // the frequency; the pager's firmware; the step, its code and the
-  // frequency afterwards.
-  const std::tuple<int, const char*, const char*, int, const char*, int, const char*> cases[] = {
+  // frequency afterwards; the log lines of the write.
+  const std::tuple<int, const char*, const char*, int, const char*, int, const char*, QStringList> cases[] = {
       // "5kHz" is on the R2 list too; 138.98000 lies on its raster but not
       // on 12.5 kHz, where the list's first item would have moved it.
-      {0, "5kHz", "138.98000", 1, "5kHz", 3, "138.98000"},
-      {0, "6.25kHz", "138.98125", 1, "6.25kHz", 2, "138.98125"},
-      {0, "5kHz", "138.98000", 0, "5kHz", 3, "138.98000"},
-      {1, "10kHz", "138.98000", 1, "10kHz", 1, "138.98000"},
-      // "10kHz" is not on the R1 list: its first item, and the frequency
-      // snapped to that raster.
-      {1, "10kHz", "138.99000", 0, "6.25kHz", 2, "138.98750"}};
-  for (const auto& [form_firmware, step, frequency, pager_firmware, written_step, code, written_frequency] : cases) {
+      {0, "5kHz", "138.98000", 1, "5kHz", 3, "138.98000", {kWriteOk}},
+      {0, "6.25kHz", "138.98125", 1, "6.25kHz", 2, "138.98125", {kWriteOk}},
+      {0, "5kHz", "138.98000", 0, "5kHz", 3, "138.98000", {kWriteOk}},
+      {1, "10kHz", "138.98000", 1, "10kHz", 1, "138.98000", {kWriteOk}},
+      // "10kHz" and "12.5kHz" are not on the R1 list: its first item, and
+      // the frequency snapped to that raster.
+      {1,
+       "10kHz",
+       "138.99000",
+       0,
+       "6.25kHz",
+       2,
+       "138.98750",
+       {kWriteOk, "Pager firmware R1: step 6.25kHz written (10kHz is not in its list)"}},
+      {1,
+       "12.5kHz",
+       "138.97500",
+       0,
+       "6.25kHz",
+       2,
+       "138.97500",
+       {kWriteOk, "Pager firmware R1: step 6.25kHz written (12.5kHz is not in its list)"}}};
+  for (const auto& [form_firmware, step, frequency, pager_firmware, written_step, code, written_frequency, lines] :
+       cases) {
     SCOPED_TRACE(std::string(step) + " " + frequency + " to R" + std::to_string(pager_firmware + 1));
     chip().load(pager_image(form_firmware, q5::image::kChipSM5170));
     read();
@@ -210,9 +227,10 @@ TEST_F(LinkWindowTest, WriteKeepsTheTechniciansStepWhenThePagersListHasIt) {
 
     chip().load(pager_image(pager_firmware, q5::image::kChipSM5170));
     prompts.clear();
+    const qsizetype log_before = log().size();
     write();
 
-    ASSERT_EQ(last_log(), kWriteOk);
+    ASSERT_EQ(log().mid(log_before), lines);
     EXPECT_EQ(str(ui().Frequency_step->currentText()), written_step);
     EXPECT_EQ(str(ui().Frequency->text()), written_frequency);
     const Settings stored = q5::image::decode(chip().save());
@@ -615,6 +633,33 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A write cut short still names the step the pager's firmware brought in
+// once words of the image went in; none when nothing was sent.
+TEST_F(LinkWindowTest, AWriteCutShortNamesTheStepOnlyOnceWordsWentIn) {
+  const std::pair<std::uint64_t, QStringList> cases[] = {
+      {kReadCommandPulses + kCheckPulses + 11 + 6 * 27,
+       {kVerifyError, "Pager firmware R1: step 6.25kHz written (12.5kHz is not in its list)"}},
+      // Lost during the pager's read, or in the check after it: a link
+      // error, nothing written.
+      {kCheckPulses + 100, {kLinkError}},
+      {kReadCommandPulses + 5, {kLinkError}},
+  };
+  for (const auto& [pulses, lines] : cases) {
+    SCOPED_TRACE(lines.constFirst().toStdString());
+    chip().load(pager_image(1, q5::image::kChipSM5170));
+    read();
+    ui().Frequency_step->setCurrentText("12.5kHz");
+    ASSERT_EQ(str(ui().Frequency_step->currentText()), "12.5kHz");
+    chip().load(pager_image(0, q5::image::kChipSM5170));
+    pager().clear_records();
+    pager().pull_cable_after_pulses(pulses);
+    const qsizetype log_before = log().size();
+    write();
+    EXPECT_EQ(log().mid(log_before), lines);
+    pager().reconnect_cable();
+  }
+}
 
 // ------------------------------------------------------------ on the bench
 

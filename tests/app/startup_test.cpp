@@ -4,7 +4,9 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QProgressBar>
+#include <cerrno>
 
+#include "link/ppdev_ports.h"
 #include "support/form_snapshot.h"
 #include "support/window_fixture.h"
 
@@ -82,31 +84,51 @@ class StartupPlatformTest : public WindowTest {
   StartupPlatformTest() { start_in_setup = false; }
 };
 
+// The port lines as the machine's ports give them.
+std::vector<std::string> port_lines(int lpt1_error, int lpt2_error) {
+  return q5::link::port_opening_log({{"LPT1 (/dev/parport0)", lpt1_error}, {"LPT2 (/dev/parport1)", lpt2_error}});
+}
+
 TEST_F(StartupPlatformTest, NoPortDisablesOnlyThePagerCommandsAndSaysWhy) {
+  // The lines after the two start-up lines.
+  const std::pair<std::vector<std::string>, QStringList> cases[] = {
+      // No device at all: one line, with what to try next.
+      {port_lines(ENOENT, ENOENT),
+       {"No parallel port: LPT1, LPT2 - is the ppdev module loaded? Choose LPT > USB for a USB cable, or start "
+        "q5prog-demo to try the program."}},
+      // A port that is there but refused keeps its own reason.
+      {port_lines(EACCES, ENOENT),
+       {"LPT1 (/dev/parport0): Permission denied - add yourself to the group lp",
+        "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"}},
+  };
   platform.ports_open = false;
-  platform.problems = {"LPT1 (/dev/parport0): No such file or directory - is the ppdev module loaded?",
-                       "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"};
-  start();
-  // The reasons come after the two start-up lines.
-  EXPECT_EQ(log(), (QStringList{"Driver missing or disable, can't access the paraller port.",
-                                "Q5V Pager programmer,Windows version 1.22",
-                                "LPT1 (/dev/parport0): No such file or directory - is the ppdev module loaded?",
-                                "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"}));
-  EXPECT_EQ(prompts.beeps, 1);
-  EXPECT_EQ(platform.timer_init_calls, 0);
-  EXPECT_FALSE(ui().WritetoPager1->isEnabled());
-  EXPECT_FALSE(ui().ReadFromPager1->isEnabled());
-  EXPECT_TRUE(ui().Open1->isEnabled());
-  EXPECT_TRUE(ui().Save1->isEnabled());
-  window->Exit1Click();  // gives back whatever did open
-  EXPECT_EQ(platform.close_calls, 1);
+  for (const auto& [problems, lines] : cases) {
+    SCOPED_TRACE(lines.constFirst().toStdString());
+    state.reset();
+    window.reset();
+    prompts.clear();
+    platform.close_calls = 0;
+    platform.problems = problems;
+    start();
+    EXPECT_EQ(log(), (QStringList{"Driver missing or disable, can't access the paraller port.",
+                                  "Q5V Pager programmer,Windows version 1.22"} +
+                      lines));
+    EXPECT_EQ(prompts.beeps, 1);
+    EXPECT_EQ(platform.timer_init_calls, 0);
+    EXPECT_FALSE(ui().WritetoPager1->isEnabled());
+    EXPECT_FALSE(ui().ReadFromPager1->isEnabled());
+    EXPECT_TRUE(ui().Open1->isEnabled());
+    EXPECT_TRUE(ui().Save1->isEnabled());
+    window->Exit1Click();  // gives back whatever did open
+    EXPECT_EQ(platform.close_calls, 1);
+  }
 }
 
 // A port that opened is used; one that did not says why, after the start-up
 // lines, and the program starts as usual. No kernel version is asked: every
 // Linux kernel needs ppdev.
 TEST_F(StartupPlatformTest, PortsAreOpenedAtEveryStartAndARefusedOneIsExplained) {
-  platform.problems = {"LPT2 (/dev/parport1): Permission denied - add yourself to the group lp"};
+  platform.problems = port_lines(0, EACCES);
   start();
   EXPECT_EQ(log(), (QStringList{"Port init success.", "Q5V Pager programmer,Windows version 1.22",
                                 "LPT2 (/dev/parport1): Permission denied - add yourself to the group lp"}));

@@ -50,12 +50,13 @@ TEST(PpdevStartUpLog, NamesEachPortThatWouldNotOpenAndWhatToDo) {
        true,
        {"LPT1 (/dev/parport0): Operation not permitted - add yourself to the group lp"}},
       {"second port without hardware", 0, ENODEV, true, {"LPT2 (/dev/parport1): No such device"}},
+      // No device at all: one line that says what to try next.
       {"ppdev not loaded",
        ENOENT,
        ENOENT,
        false,
-       {"LPT1 (/dev/parport0): No such file or directory - is the ppdev module loaded?",
-        "LPT2 (/dev/parport1): No such file or directory - is the ppdev module loaded?"}},
+       {"No parallel port: LPT1, LPT2 - is the ppdev module loaded? Choose LPT > USB for a USB cable, or start "
+        "q5prog-demo to try the program."}},
       {"refused, and no second port",
        EACCES,
        ENOENT,
@@ -74,6 +75,22 @@ TEST(PpdevStartUpLog, NamesEachPortThatWouldNotOpenAndWhatToDo) {
     const std::vector<PortOpening> openings{{kLpt1, c.lpt1}, {kLpt2, c.lpt2}};
     EXPECT_EQ(port_opening_log(openings), c.lines);
     EXPECT_EQ(any_port_opened(openings), c.any_opened);
+  }
+}
+
+// A port chosen for a command is judged alone: its missing device is worth
+// the ppdev hint even when the other port opened, and never becomes the
+// start-up's "No parallel port" line.
+TEST(PpdevStartUpLog, AChosenPortSaysWhyItCannotBeUsed) {
+  const std::pair<PortOpening, std::vector<std::string>> cases[] = {
+      {{kLpt1, 0}, {}},
+      {{kLpt1, ENOENT}, {"LPT1 (/dev/parport0): No such file or directory - is the ppdev module loaded?"}},
+      {{kLpt2, EACCES}, {"LPT2 (/dev/parport1): Permission denied - add yourself to the group lp"}},
+      {{kLpt2, ENODEV}, {"LPT2 (/dev/parport1): No such device"}},
+  };
+  for (const auto& [port, lines] : cases) {
+    SCOPED_TRACE(port.name + " " + std::to_string(port.error));
+    EXPECT_EQ(port_problem(port), lines);
   }
 }
 
@@ -201,9 +218,14 @@ TEST_F(PpdevPortsTest, FailureNamesTheDeviceTheErrorAndTheRemedyAndPortsFloatHig
     EXPECT_EQ(ports.openings()[1].error, ENOENT);
 
     std::vector<std::string> log;
-    if (!c.log.empty()) log.push_back(name(1, c.device) + ": " + c.log);
-    if (c.open_error != 0)
-      log.push_back(name(2, missing()) + ": No such file or directory - is the ppdev module loaded?");
+    if (c.open_error == ENOENT) {
+      log.push_back("No parallel port: LPT1, LPT2 - is the ppdev module loaded? Choose LPT > USB for a USB cable, "
+                    "or start q5prog-demo to try the program.");
+    } else {
+      if (!c.log.empty()) log.push_back(name(1, c.device) + ": " + c.log);
+      if (c.open_error != 0)
+        log.push_back(name(2, missing()) + ": No such file or directory - is the ppdev module loaded?");
+    }
     EXPECT_EQ(port_opening_log(ports.openings()), log);
 
     const Claim lpt1 = ports.access(0).claim();
