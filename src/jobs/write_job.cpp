@@ -184,9 +184,11 @@ WriteOutcome WriteJob::run() {
 bool WriteJob::register_ready() {
   const RegisterUse& use = settings_.reg;
   std::string why = use.unusable;
-  if (why.empty() && use.reg && use.pending) {
+  if (why.empty() && use.reg) {
     try {
-      use.pending->deliver(*use.reg);
+      if (use.pending) use.pending->deliver(*use.reg);
+      // A register that has gone away is found out before the pager is read.
+      (void)use.reg->pools();
     } catch (const reg::RegisterError& error) {
       why = error.what();
     }
